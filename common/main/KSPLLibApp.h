@@ -1,0 +1,49 @@
+#pragma once
+#include "KsqxJuce.h"
+
+#if KSQX_TARGET_MAC
+#include "MacEventLayer.h"
+#endif
+
+class KSPLLibAppWindow;
+
+// The application object: start-up, single instance, command line, shut-down.
+class KSPLLibApp : public juce::JUCEApplication
+{
+public:
+    KSPLLibApp();
+    ~KSPLLibApp() override;
+
+    void initialise(const juce::String& commandLine) override;
+    void shutdown() override;
+    const juce::String getApplicationName() override;
+    const juce::String getApplicationVersion() override;
+    bool moreThanOneInstanceAllowed() override;
+    void anotherInstanceStarted(const juce::String& commandLine) override;
+
+    void parseCommandLine(const juce::String& commandLine);
+    bool onMacOpenDocument(const juce::File& file);
+
+    // The arguments of a command line, split by the program's own rules.
+    static juce::StringArray splitCommandLine(const juce::String& commandLine);
+
+    static const char* const kApplicationName;
+    static const char* const kApplicationVersion;
+
+#if KSQX_TARGET_MAC
+    static OSStatus handleMacCarbonEvent(EventHandlerCallRef callRef, EventRef event, void* userData);
+    static OSErr onMacAeOpenDocument(const AppleEvent* event, AppleEvent* reply, SRefCon refcon);
+    static OSErr onMacAeQuit(const AppleEvent* event, AppleEvent* reply, SRefCon refcon);
+#endif
+
+    KSPLLibAppWindow* m_pMainWindow;
+    juce::File m_fileDocument;
+#if KSQX_TARGET_MAC
+    EventHandlerRef m_hEventHandler;
+#endif
+
+private:
+    bool m_bInitialised;
+
+    JUCE_DECLARE_NON_COPYABLE(KSPLLibApp)
+};

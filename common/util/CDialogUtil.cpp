@@ -1,0 +1,89 @@
+#include "CDialogUtil.h"
+
+namespace
+{
+CDialogUtil::BoxHandler& boxHandler()
+{
+    static CDialogUtil::BoxHandler handler;
+    return handler;
+}
+CDialogUtil::FileHandler& fileHandler()
+{
+    static CDialogUtil::FileHandler handler;
+    return handler;
+}
+} // namespace
+
+void CDialogUtil::setBoxHandler(BoxHandler handler) { boxHandler() = std::move(handler); }
+void CDialogUtil::setFileHandler(FileHandler handler) { fileHandler() = std::move(handler); }
+
+void CDialogUtil::showMessageBox(juce::MessageBoxIconType icon, const juce::String& title,
+                                 const juce::String& message, const juce::String& buttonText)
+{
+    if (auto& h = boxHandler())
+    {
+        Box box;
+        box.icon = icon;
+        box.title = title;
+        box.message = message;
+        box.button1 = buttonText;
+        h(box);
+        return;
+    }
+    juce::AlertWindow::showMessageBox(icon, title, message, buttonText);
+}
+
+bool CDialogUtil::showOkCancelBox(juce::MessageBoxIconType icon, const juce::String& title,
+                                  const juce::String& message, const juce::String& button1Text,
+                                  const juce::String& button2Text)
+{
+    if (auto& h = boxHandler())
+    {
+        Box box;
+        box.okCancel = true;
+        box.icon = icon;
+        box.title = title;
+        box.message = message;
+        box.button1 = button1Text;
+        box.button2 = button2Text;
+        return h(box);
+    }
+    return juce::AlertWindow::showOkCancelBox(icon, title, message, button1Text, button2Text,
+                                              nullptr, nullptr);
+}
+
+juce::File CDialogUtil::browseForFileToOpen(const juce::String& title, const juce::File& startIn,
+                                            const juce::String& patterns)
+{
+    if (auto& h = fileHandler())
+    {
+        FileRequest r;
+        r.title = title;
+        r.startIn = startIn;
+        r.patterns = patterns;
+        return h(r);
+    }
+    juce::FileChooser chooser(title, startIn, patterns, true);
+    if (!chooser.browseForFileToOpen(nullptr))
+        return {};
+    return chooser.getResult();
+}
+
+juce::File CDialogUtil::browseForFileToSave(const juce::String& title, const juce::File& startIn,
+                                            const juce::String& patterns, bool warnAboutOverwriting)
+{
+    if (auto& h = fileHandler())
+    {
+        FileRequest r;
+        r.save = true;
+        r.title = title;
+        r.startIn = startIn;
+        r.patterns = patterns;
+        r.warnAboutOverwriting = warnAboutOverwriting;
+        return h(r);
+    }
+    juce::FileChooser chooser(title, startIn, patterns, true);
+    if (!chooser.browseForFileToSave(warnAboutOverwriting))
+        return {};
+    return chooser.getResult();
+}
