@@ -1,6 +1,11 @@
 #include "CConfigDialogComponent.h"
 // Stub: replaced by the settings' implementation.
-const unsigned char CConfigDialogComponent::ucInitConfigData[kConfigDataSize] = {'K', 'S', 'Q', 'C', 12, 6, 106, 2, 74, 8};
+const unsigned char CConfigDialogComponent::ucInitConfigData[kConfigDataSize] = {
+    'K', 'S', 'Q', 'C', 12, 6, 106, 2, 74, 8, 0, 0, 0, 0, 0, 0,
+    // show/hide bytes of columns 3 to 26
+    1, 0, 1, 0, 1, 1, 1, 1, 1, 0, 1, 1, 0, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 1,
+    // widths of columns 1 to 26
+    30, 40, 69, 30, 75, 30, 129, 39, 39, 39, 39, 46, 39, 89, 28, 79, 33, 30, 60, 75, 28, 30, 60, 59, 28, 82};
 CConfigDialogComponent::CConfigDialogComponent()
     : m_bColumnVisible(), m_ucConfigData(), m_ucSavedConfigData(), m_pProgNameTable(nullptr), m_dFontSize(12.6),
       m_iWindowWidth(1062), m_iWindowHeight(748), m_pOKButton(nullptr), m_pFontSizeSlider(nullptr),
@@ -11,7 +16,13 @@ CConfigDialogComponent::CConfigDialogComponent()
       m_pModulationToggle(nullptr), m_pDepthToggle(nullptr), m_pResoToggle(nullptr), m_pDelayToggle(nullptr),
       m_pDelayLevelToggle(nullptr), m_pFBackToggle(nullptr), m_pExpressionToggle(nullptr), m_pAmpToggle(nullptr),
       m_pCancelButton(nullptr), m_pSpeedToggle(nullptr), m_pTimeToggle(nullptr)
-{ setSize(320, 320); }
+{
+    // Until the settings block is applied, the live settings are the defaults.
+    const int flagColumnIds[24] = {3, 4, 5, 6, 7, 8, 13, 9, 10, 11, 12, 15, 14, 24, 25, 16, 17, 18, 19, 20, 21, 22, 23, 26};
+    for (int k = 0; k < 24; ++k)
+        m_bColumnVisible[k] = ucInitConfigData[16 + flagColumnIds[k] - 3] != 0;
+    setSize(320, 320);
+}
 CConfigDialogComponent::~CConfigDialogComponent() = default;
 void CConfigDialogComponent::paint(juce::Graphics&) {}
 bool CConfigDialogComponent::keyPressed(const juce::KeyPress&) { return false; }
