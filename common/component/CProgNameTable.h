@@ -109,6 +109,9 @@ private:
     void handleAsyncUpdate() override;
     void copyRecord(const CProgParamColumn& from, CProgParamColumn& to) const;
     void sendRow(int row);
+    // Whether any row below rowCount is selected (the list may still hold
+    // rows past the end of the records).
+    bool isAnyRowSelectedBelow(int rowCount) const;
 
     JUCE_DECLARE_NON_COPYABLE(CProgNameTable)
 };

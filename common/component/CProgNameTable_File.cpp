@@ -1,0 +1,2 @@
+#include "CProgNameTable.h"
+void CProgNameTable::openWithFile(juce::File, bool) {}
