@@ -34,32 +34,31 @@ void CProgParamColumn::setFxOnOffStatus(unsigned char bits)
 juce::String CProgParamColumn::getFileName() const { return m_sFileName; }
 
 // Each group of seven values is led by a byte holding their bit 7s, so that
-// every byte on the wire stays below 0x80.
+// every byte on the wire stays below 0x80. The last group holds four values.
 void CProgParamColumn::encodePackedData(const int* values, unsigned char* packed)
 {
-    for (int i = 0; i < kProgParamCount; ++i)
+    for (int g = 0; g < 5; ++g)
     {
-        const int group = i / 7, pos = i % 7;
-        unsigned char& high = packed[8 * group];
-        if (pos == 0)
-            high = 0;
-        const unsigned char b = (unsigned char) (values[i] & 0xFF);
-        if (b & 0x80)
-            high = (unsigned char) (high | (1 << pos));
-        packed[8 * group + 1 + pos] = (unsigned char) (b & 0x7F);
+        const int count = juce::jmin(7, kProgParamCount - 7 * g);
+        unsigned char high = 0;
+        for (int j = 0; j < count; ++j)
+        {
+            const int b = values[7 * g + j] & 0xFF;
+            high = (unsigned char) (high | ((b >> 7) << j));
+            packed[8 * g + 1 + j] = (unsigned char) (b & 0x7F);
+        }
+        packed[8 * g] = high;
     }
 }
 
 // Takes every data byte whole: one that arrives with bit 7 set keeps it.
 void CProgParamColumn::decodePackedData(const unsigned char* packed, int* values)
 {
-    unsigned char high = 0;
-    int value = 0;
-    for (int i = 0; i < kPackedProgDataSize; ++i)
+    for (int g = 0; g < 5; ++g)
     {
-        if (i % 8 == 0)
-            high = packed[i];
-        else
-            values[value++] = packed[i] | (((high >> ((i - 1) % 8)) & 1) ? 0x80 : 0);
+        const int count = juce::jmin(7, kProgParamCount - 7 * g);
+        const int high = packed[8 * g];
+        for (int j = 0; j < count; ++j)
+            values[7 * g + j] = packed[8 * g + 1 + j] | (((high >> j) & 1) << 7);
     }
 }
