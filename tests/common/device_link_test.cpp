@@ -7,6 +7,11 @@
 #include "EmulatedUnit.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <thread>
 
 namespace
 {
@@ -467,4 +472,112 @@ TEST(DeviceLink, TheUnitTakesTheCurrentProgram)
     ASSERT_TRUE(t.settle());
     EXPECT_EQ(t.unit->currentProgram(), Bytes(current + 7, current + 44));
     EXPECT_EQ(t.unit->deliveriesReturned(), 0) << "a current program asks for no answer";
+}
+
+//==============================================================================
+// Closing the input while the unit floods it. The flood comes from the unit's
+// thread through the handler while the main thread, not dispatching, closes
+// the input: every run in flight waits for the message-manager lock, and
+// closing the stand-in input waits for the run being delivered, as deleting
+// a real input does. Without the abort the two would wait for each other.
+
+namespace
+{
+// Fails the whole run instead of hanging it when the guarded action does not
+// return in time.
+class Watchdog
+{
+public:
+    explicit Watchdog(std::string what, int seconds = 10)
+        : m_what(std::move(what)), m_thread([this, seconds] {
+              std::unique_lock<std::mutex> lock(m_mutex);
+              if (!m_doneChanged.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_done; }))
+              {
+                  std::fprintf(stderr, "deadlock: %s did not return within %d s\n", m_what.c_str(), seconds);
+                  std::abort();
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_doneChanged.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::string m_what;
+    std::mutex m_mutex;
+    std::condition_variable m_doneChanged;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
+// Waits without dispatching until the unit is inside a handler run.
+bool waitForRunInFlight(const EmulatedUnit& unit)
+{
+    for (int i = 0; i < 1000 && !unit.deliveryInProgress(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // let it reach the lock
+    return unit.deliveryInProgress();
+}
+} // namespace
+
+TEST(DeviceLinkClosing, NeverWaitsForAHandlerRunThatWaitsForTheMessageThread)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(LinkedUnit&)> close;
+        bool linkLives;
+    };
+    const std::vector<Case> cases = {
+        {"OK button", [](LinkedUnit& t) { t.link->buttonClicked(t.link->m_pOKButton); }, true},
+        {"reopening the ports", [](LinkedUnit& t) { t.link->openMIDIPort(); }, true},
+        {"destruction", [](LinkedUnit& t) { t.link.reset(); }, false},
+    };
+    const juce::uint8 packed[37] = {};
+    const std::vector<Bytes> flood = {EmulatedUnit::standardIdentityReply(),
+                                      EmulatedUnit::programDumpMessage(0, packed),
+                                      EmulatedUnit::dataLoadCompleted(),
+                                      {0x90, 0x40, 0x7F}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        LinkedUnit t;
+        t.link->startRxAllProg();
+        t.link->startTxAllProg();
+        const size_t sentBefore = t.unit->received().size();
+        t.unit->startFlood(flood);
+        ASSERT_TRUE(waitForRunInFlight(*t.unit));
+        const int returnedBefore = t.unit->deliveriesReturned();
+        {
+            Watchdog watchdog(c.name);
+            c.close(t);
+        }
+        // The run that waited gave up and did nothing.
+        EXPECT_GT(t.unit->deliveriesReturned(), returnedBefore);
+        if (!c.linkLives)
+        {
+            t.unit->stopFlood();
+            continue;
+        }
+        EXPECT_FALSE(t.link->m_bConnected);
+        EXPECT_TRUE(t.progress.empty());
+        EXPECT_EQ(t.handOvers, 0);
+        EXPECT_EQ(t.link->m_iTxProgNo, 0);
+
+        // The input open again, the flood is handled as usual.
+        EXPECT_TRUE(pumpUntil([&] { return t.link->m_bConnected && !t.progress.empty(); }, kWait));
+        t.unit->stopFlood();
+        ASSERT_TRUE(t.settle());
+        const auto sent = t.unit->received();
+        const bool askedAgain = std::count(sent.begin() + (long) sentBefore, sent.end(),
+                                           Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}) == 1;
+        EXPECT_EQ(askedAgain, std::string(c.name) == "OK button") << "OK asks for the unit once";
+    }
 }
