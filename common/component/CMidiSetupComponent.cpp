@@ -1,24 +1,364 @@
 #include "CMidiSetupComponent.h"
-// Stub: replaced by the device link's implementation.
+#include "ActionManager.h"
+#include <cstring>
+
+namespace
+{
+// Bytes between F0 and F7 of the messages the link sends.
+const unsigned char kDevInqRequest[] = {0x7E, 0x7F, 0x06, 0x01};
+const unsigned char kProgDumpRequestHead[] = {0x42, 0x30, 0x00, 0x01, 0x10, 0x1C, 0x20};
+
+// Wire bytes 1 to 7 of the unit's identity reply that are compared: universal
+// non-real-time, device 00, identity reply, manufacturer 42, family 10 01.
+const juce::uint8 kIdentityReply[] = {0x7E, 0x00, 0x06, 0x02, 0x42, 0x10, 0x01};
+// Wire bytes 1 to 5 of every other message of the unit; byte 6 is the function.
+const juce::uint8 kUnitHeader[] = {0x42, 0x30, 0x00, 0x01, 0x10};
+constexpr juce::uint8 kFuncDataLoadCompleted = 0x23;
+constexpr juce::uint8 kFuncProgDump = 0x4C;
+
+constexpr int kLastProgNo = kUserProgCount - 1;
+
+// True when the message holds the given bytes from wire byte 1 on; never
+// reads past the end of the message.
+bool matchesFromByte1(const juce::uint8* data, int size, const juce::uint8* expected, int count)
+{
+    if (size < 1 + count)
+        return false;
+    return std::memcmp(data + 1, expected, (size_t) count) == 0;
+}
+
+const juce::Colour kTextColour = juce::Colours::black;
+const juce::Justification kTextJustification(33); // centred vertically, left-aligned
+} // namespace
+
 CMidiSetupComponent::CMidiSetupComponent()
     : m_iTxProgNo(0), m_bConnected(false), m_bTxAllProg(false), m_pActionManager(nullptr), m_ucRxProgData(),
-      m_ucTxProgData(), m_pOKButton(nullptr), m_pMidiInDeviceCombo(nullptr), m_pMidiOutDeviceCombo(nullptr)
-{ setSize(320, 170); }
-CMidiSetupComponent::~CMidiSetupComponent() = default;
-void CMidiSetupComponent::paint(juce::Graphics&) {}
+      m_ucTxProgData(), m_pOKButton(nullptr), m_pMidiInDeviceCombo(nullptr), m_pMidiOutDeviceCombo(nullptr),
+      m_bRxAllProg(false), m_iRxNextProgNo(0), m_ucRxGatherData(), m_bClosingInput(false)
+{
+    m_pOKButton = new juce::TextButton("new button", juce::String());
+    addAndMakeVisible(m_pOKButton);
+    m_pOKButton->setButtonText("OK");
+    m_pOKButton->addListener(this);
+    m_pOKButton->setColour(juce::TextButton::buttonColourId, juce::Colour(0xff505050));
+    m_pOKButton->setColour(juce::TextButton::buttonOnColourId, juce::Colour(0xff2f2fcb));
+    m_pOKButton->setColour(juce::TextButton::textColourOffId, juce::Colours::white);
+
+    auto makeDeviceList = [this](const juce::String& name) {
+        auto* combo = new juce::ComboBox(name);
+        addAndMakeVisible(combo);
+        combo->setEditableText(false);
+        combo->setJustificationType(kTextJustification);
+        combo->setTextWhenNothingSelected(juce::String());
+        combo->setTextWhenNoChoicesAvailable("(no choices)");
+        combo->addListener(this);
+        return combo;
+    };
+    m_pMidiInDeviceCombo = makeDeviceList("MidiInDevice");
+    m_pMidiOutDeviceCombo = makeDeviceList("MidiOutDevice");
+
+    setSize(320, 170);
+    m_bConnected = false;
+    m_bTxAllProg = false;
+
+    auto fillDeviceList = [](juce::ComboBox& combo, const juce::Array<juce::MidiDeviceInfo>& infos,
+                             juce::StringArray& names) {
+        for (int i = 0; i < infos.size(); ++i)
+        {
+            names.add(infos[i].name);
+            combo.addItem(infos[i].name, i + 1);
+        }
+        const int preselected = preselectIndex(names);
+        if (preselected >= 0)
+            combo.setSelectedId(preselected + 1, juce::sendNotification);
+    };
+    m_aMidiInDeviceInfos = juce::MidiInput::getAvailableDevices();
+    fillDeviceList(*m_pMidiInDeviceCombo, m_aMidiInDeviceInfos, m_sMidiInDevices);
+    m_aMidiOutDeviceInfos = juce::MidiOutput::getAvailableDevices();
+    fillDeviceList(*m_pMidiOutDeviceCombo, m_aMidiOutDeviceInfos, m_sMidiOutDevices);
+}
+
+CMidiSetupComponent::~CMidiSetupComponent()
+{
+    closeInput();
+    m_pMidiOutput.reset();
+
+    delete m_pOKButton;
+    m_pOKButton = nullptr;
+    delete m_pMidiInDeviceCombo;
+    m_pMidiInDeviceCombo = nullptr;
+    delete m_pMidiOutDeviceCombo;
+    m_pMidiOutDeviceCombo = nullptr;
+}
+
+int CMidiSetupComponent::preselectIndex(const juce::StringArray& names)
+{
+    int index = names.isEmpty() ? -1 : 0;
+    for (int i = 0; i < names.size(); ++i)
+        if (names[i].contains("Kestrum QX"))
+            index = i;
+    return index;
+}
+
+//==============================================================================
+// Panel
+
+void CMidiSetupComponent::paint(juce::Graphics& g)
+{
+    g.fillAll(juce::Colour(0xffd8d8d8));
+
+    g.setGradientFill(juce::ColourGradient(juce::Colour(0xffe9e9e9), 24.0f, 16.0f, juce::Colour(0xffa1a1a1), 176.0f,
+                                           80.0f, true));
+    g.fillRect(0, 0, 320, 170);
+
+    g.setGradientFill(juce::ColourGradient(juce::Colours::dimgrey, 288.0f, 136.0f, juce::Colour(0xffafafaf), 264.0f,
+                                           112.0f, false));
+    g.drawRect(0, 0, 320, 170, 5);
+
+    g.setColour(kTextColour);
+    g.setFont(juce::Font("Arial", 13.0f, juce::Font::plain));
+    g.drawText("MIDI In :", 24, 46, 56, 24, kTextJustification, true);
+
+    g.setFont(juce::Font(13.0f, juce::Font::plain));
+    g.drawText("MIDI Out:", 24, 80, 56, 24, kTextJustification, true);
+
+    g.setFont(juce::Font("Arial", 15.0f, juce::Font::bold));
+    g.drawText("MIDI Setup", 24, 14, 72, 24, kTextJustification, true);
+}
+
 bool CMidiSetupComponent::keyPressed(const juce::KeyPress&) { return false; }
-void CMidiSetupComponent::resized() {}
-void CMidiSetupComponent::handleIncomingMidiMessage(juce::MidiInput*, const juce::MidiMessage&) {}
-void CMidiSetupComponent::buttonClicked(juce::Button*) {}
+
+void CMidiSetupComponent::resized()
+{
+    m_pOKButton->setBounds(114, 124, 96, 24);
+    m_pMidiInDeviceCombo->setBounds(88, 48, 208, 20);
+    m_pMidiOutDeviceCombo->setBounds(88, 82, 208, 20);
+}
+
+void CMidiSetupComponent::buttonClicked(juce::Button* button)
+{
+    if (button != m_pOKButton)
+        return;
+    juce::Desktop::getInstance().getAnimator().fadeOut(this, 100);
+    openMIDIPort();
+    sendDevInqRequest();
+}
+
 void CMidiSetupComponent::comboBoxChanged(juce::ComboBox*) {}
-void CMidiSetupComponent::openMIDIPort() {}
-void CMidiSetupComponent::sendDevInqRequest() {}
-void CMidiSetupComponent::sendProgDumpRequest(int) {}
-void CMidiSetupComponent::sendProgDumpOut(int, unsigned char*) {}
-void CMidiSetupComponent::sendCurrentProg(unsigned char*) {}
-void CMidiSetupComponent::startTxAllProg() {}
-void CMidiSetupComponent::startRxAllProg() {}
-int CMidiSetupComponent::preselectIndex(const juce::StringArray&) { return -1; }
-void CMidiSetupComponent::setOutputSink(OutputSink s) { m_outputSink = std::move(s); }
-bool CMidiSetupComponent::hasOutput() const { return false; }
-void CMidiSetupComponent::sendSysEx(const unsigned char*, int) {}
+
+//==============================================================================
+// Ports
+
+void CMidiSetupComponent::openMIDIPort()
+{
+    closeInput();
+    m_bClosingInput = false;
+
+    // A port is opened by the identifier of the entry shown, so a device list
+    // that changed since construction cannot open another device.
+    const int inPos = m_pMidiInDeviceCombo->getSelectedId() - 1;
+    if (juce::isPositiveAndBelow(inPos, m_aMidiInDeviceInfos.size()))
+    {
+        m_pMidiInput = juce::MidiInput::openDevice(m_aMidiInDeviceInfos[inPos].identifier, this);
+        if (m_pMidiInput != nullptr)
+            m_pMidiInput->start();
+    }
+    if (m_inputStandIn)
+        m_inputStandIn(true);
+
+    m_pMidiOutput.reset();
+    const int outPos = m_pMidiOutDeviceCombo->getSelectedId() - 1;
+    if (juce::isPositiveAndBelow(outPos, m_aMidiOutDeviceInfos.size()))
+        m_pMidiOutput = juce::MidiOutput::openDevice(m_aMidiOutDeviceInfos[outPos].identifier);
+}
+
+// Deleting a JUCE input waits for its callback to return, and a callback that
+// waits for the message-manager lock waits for the message thread, which is
+// the thread deleting the input: without help the two wait for each other.
+// So the message thread first marks the input as closing and aborts the
+// handler's wait for the lock; a run waiting there returns at once, a run
+// that starts later sees the mark and does nothing. Only then is the input
+// stopped and deleted. A run that already holds the lock cannot overlap this:
+// while it does, the message thread is parked inside the lock's delivery.
+void CMidiSetupComponent::closeInput()
+{
+    m_bClosingInput = true;
+    m_messageLock.abort();
+    if (m_pMidiInput != nullptr)
+    {
+        m_pMidiInput->stop();
+        m_pMidiInput.reset();
+    }
+    if (m_inputStandIn)
+        m_inputStandIn(false);
+}
+
+// Takes the message-manager lock for one handler run unless the input is
+// closing. tryEnter also returns false after an abort that came while nobody
+// was waiting, so a false result is only final once the closing mark is seen.
+// Once the application has posted its quit, the lock is never granted again.
+bool CMidiSetupComponent::enterMessageLock()
+{
+    while (!m_bClosingInput)
+    {
+        auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+        if (messageManager == nullptr || messageManager->hasStopMessageBeenSent())
+            return false;
+        if (m_messageLock.tryEnter())
+        {
+            if (!m_bClosingInput)
+                return true;
+            m_messageLock.exit();
+            return false;
+        }
+    }
+    return false;
+}
+
+//==============================================================================
+// Sending
+
+bool CMidiSetupComponent::hasOutput() const { return m_outputSink != nullptr || m_pMidiOutput != nullptr; }
+
+void CMidiSetupComponent::sendSysEx(const unsigned char* bytesBetweenF0AndF7, int count)
+{
+    const auto message = juce::MidiMessage::createSysExMessage(bytesBetweenF0AndF7, count);
+    if (m_outputSink)
+        m_outputSink(message);
+    else if (m_pMidiOutput != nullptr)
+        m_pMidiOutput->sendMessageNow(message);
+}
+
+void CMidiSetupComponent::sendDevInqRequest()
+{
+    if (hasOutput())
+        sendSysEx(kDevInqRequest, (int) sizeof(kDevInqRequest));
+}
+
+void CMidiSetupComponent::sendProgDumpRequest(int progNo)
+{
+    if (!hasOutput())
+        return;
+    unsigned char bytes[sizeof(kProgDumpRequestHead) + 1];
+    std::memcpy(bytes, kProgDumpRequestHead, sizeof(kProgDumpRequestHead));
+    bytes[sizeof(kProgDumpRequestHead)] = (unsigned char) (progNo & 0xFF);
+    sendSysEx(bytes, (int) sizeof(bytes));
+}
+
+void CMidiSetupComponent::sendProgDumpOut(int progNo, unsigned char* record)
+{
+    if (!hasOutput())
+        return;
+    record[8] = (unsigned char) (progNo & 0xFF);
+    sendSysEx(record + 1, kProgDumpSize - 2);
+}
+
+void CMidiSetupComponent::sendCurrentProg(unsigned char* buffer)
+{
+    if (hasOutput())
+        sendSysEx(buffer + 1, kCurProgDumpSize - 2);
+}
+
+void CMidiSetupComponent::startTxAllProg()
+{
+    m_bTxAllProg = true;
+    m_iTxProgNo = 0;
+    sendProgDumpOut(0, m_ucTxProgData);
+}
+
+void CMidiSetupComponent::startRxAllProg()
+{
+    m_bRxAllProg = true;
+    m_iRxNextProgNo = 0;
+}
+
+//==============================================================================
+// Receiving
+
+void CMidiSetupComponent::handleIncomingMidiMessage(juce::MidiInput*, const juce::MidiMessage& message)
+{
+    // One whole message at a time, never beside the message thread's work on
+    // the same fields.
+    if (!enterMessageLock())
+        return;
+    if (message.isSysEx())
+        handleUnitMessage(message.getRawData(), message.getRawDataSize());
+    m_messageLock.exit();
+}
+
+// data/size: the whole message as on the wire, F0 at byte 0.
+void CMidiSetupComponent::handleUnitMessage(const juce::uint8* data, int size)
+{
+    if (size > 1 && data[1] == kIdentityReply[0])
+    {
+        if (matchesFromByte1(data, size, kIdentityReply, (int) sizeof(kIdentityReply)))
+            m_bConnected = true;
+        return;
+    }
+    if (!matchesFromByte1(data, size, kUnitHeader, (int) sizeof(kUnitHeader)) || size < 7)
+        return;
+    if (data[6] == kFuncDataLoadCompleted)
+        handleDataLoadCompleted();
+    else if (data[6] == kFuncProgDump)
+        handleProgDump(data, size);
+}
+
+// Only a complete dump of the program the running reception expects next is
+// taken; anything else (no reception, another program, a short, long or
+// unterminated message) leaves every buffer as it was.
+void CMidiSetupComponent::handleProgDump(const juce::uint8* data, int size)
+{
+    if (size != kProgDumpSize || data[kProgDumpSize - 1] != 0xF7)
+        return;
+    const int progNo = data[8];
+    if (!m_bRxAllProg || progNo != m_iRxNextProgNo || progNo > kLastProgNo)
+        return;
+
+    std::memcpy(m_ucRxGatherData + kProgDumpSize * progNo, data, (size_t) kProgDumpSize);
+    if (progNo < kLastProgNo)
+    {
+        m_iRxNextProgNo = progNo + 1;
+        reportProgress(progNo + 1);
+        sendProgDumpRequest(progNo + 1);
+        return;
+    }
+    m_bRxAllProg = false;
+    std::memcpy(m_ucRxProgData, m_ucRxGatherData, sizeof(m_ucRxProgData));
+    reportProgress(100);
+    reportHandOver();
+}
+
+void CMidiSetupComponent::handleDataLoadCompleted()
+{
+    if (!m_bTxAllProg)
+        return;
+    ++m_iTxProgNo;
+    reportProgress(m_iTxProgNo);
+    if (m_iTxProgNo <= kLastProgNo)
+        sendProgDumpOut(m_iTxProgNo, m_ucTxProgData + kProgDumpSize * m_iTxProgNo);
+    else
+        m_bTxAllProg = false;
+}
+
+void CMidiSetupComponent::reportProgress(int percent)
+{
+    if (m_pActionManager != nullptr)
+        m_pActionManager->updateProgress(percent);
+    if (m_reportObserver)
+        m_reportObserver(percent, false);
+}
+
+void CMidiSetupComponent::reportHandOver()
+{
+    if (m_pActionManager != nullptr)
+        m_pActionManager->setReqID_RxFinish();
+    if (m_reportObserver)
+        m_reportObserver(100, true);
+}
+
+//==============================================================================
+// Test seams
+
+void CMidiSetupComponent::setOutputSink(OutputSink sink) { m_outputSink = std::move(sink); }
+void CMidiSetupComponent::setInputStandIn(InputStandIn standIn) { m_inputStandIn = std::move(standIn); }
+void CMidiSetupComponent::setReportObserver(ReportObserver observer) { m_reportObserver = std::move(observer); }

@@ -1,6 +1,7 @@
 #pragma once
 #include "KsqxJuce.h"
 #include "CProgNameTable.h"
+#include <atomic>
 #include <functional>
 
 class ActionManager;
@@ -43,6 +44,19 @@ public:
     using OutputSink = std::function<void(const juce::MidiMessage&)>;
     void setOutputSink(OutputSink sink);
 
+    // Test seam: an input that is not a port of the system. It is called with
+    // false where a real input is stopped and deleted (after waiting handler
+    // runs were told to give up) and with true where one is opened and
+    // started. Closing it must, like deleting a real input, wait for a
+    // handler run in progress and stop all later ones.
+    using InputStandIn = std::function<void(bool open)>;
+    void setInputStandIn(InputStandIn standIn);
+
+    // Test seam: sees every progress report (percent, false) and every
+    // hand-over of a finished reception (100, true), beside ActionManager.
+    using ReportObserver = std::function<void(int percent, bool handOver)>;
+    void setReportObserver(ReportObserver observer);
+
     int m_iTxProgNo;
     juce::StringArray m_sMidiInDevices;
     juce::StringArray m_sMidiOutDevices;
@@ -66,7 +80,29 @@ private:
     bool hasOutput() const;
     void sendSysEx(const unsigned char* bytesBetweenF0AndF7, int count);
 
+    bool enterMessageLock();
+    void closeInput();
+    void handleUnitMessage(const juce::uint8* data, int size);
+    void handleProgDump(const juce::uint8* data, int size);
+    void handleDataLoadCompleted();
+    void reportProgress(int percent);
+    void reportHandOver();
+
+    // A reception runs from startRxAllProg until program 99 arrived; it takes
+    // only the program it expects next and gathers the programs here, so the
+    // receive buffer changes only when all 100 have arrived.
+    bool m_bRxAllProg;
+    int m_iRxNextProgNo;
+    unsigned char m_ucRxGatherData[kProgDumpBlockSize];
+
+    // The handler waits for the message thread through this lock, which the
+    // message thread can make give up (see closeInput).
+    juce::MessageManager::Lock m_messageLock;
+    std::atomic<bool> m_bClosingInput;
+
     OutputSink m_outputSink;
+    InputStandIn m_inputStandIn;
+    ReportObserver m_reportObserver;
 
     JUCE_DECLARE_NON_COPYABLE(CMidiSetupComponent)
 };

@@ -1,0 +1,313 @@
+#include "EmulatedUnit.h"
+#include "CMidiSetupComponent.h"
+#include <chrono>
+
+namespace
+{
+constexpr int kPrograms = 100;
+constexpr int kDumpSize = 47;
+constexpr int kCurDumpSize = 45;
+constexpr int kPackedSize = 37;
+
+const juce::uint8 kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
+
+bool hasUnitHeader(const EmulatedUnit::Bytes& m, juce::uint8 function)
+{
+    return m.size() > 7 && std::equal(std::begin(kHeader), std::end(kHeader), m.begin()) && m[6] == function
+           && m.back() == 0xF7;
+}
+} // namespace
+
+EmulatedUnit::EmulatedUnit(CMidiSetupComponent& link, juce::uint32 programSeed)
+    : m_link(&link), m_identityReply(standardIdentityReply()), m_dumpFaults(kPrograms, DumpFault::None)
+{
+    // Packed data bytes are 7-bit, as on the wire.
+    juce::Random random((juce::int64) programSeed);
+    for (int p = 0; p < kPrograms; ++p)
+    {
+        juce::uint8 packed[kPackedSize];
+        for (auto& b : packed)
+            b = (juce::uint8) random.nextInt(128);
+        const auto dump = programDumpMessage(p, packed);
+        m_programs.insert(m_programs.end(), dump.begin(), dump.end());
+    }
+
+    link.setOutputSink([this](const juce::MidiMessage& m) { takeFromLink(m); });
+    link.setInputStandIn([this](bool open) { setPortOpen(open); });
+    m_thread = std::thread([this] { run(); });
+}
+
+EmulatedUnit::~EmulatedUnit()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void EmulatedUnit::disconnect()
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    m_portOpen = false;
+    if (m_link != nullptr)
+    {
+        m_link->setOutputSink(nullptr);
+        m_link->setInputStandIn(nullptr);
+        m_link = nullptr;
+    }
+}
+
+//==============================================================================
+// Knobs
+
+void EmulatedUnit::setReplyDelay(int milliseconds)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_replyDelay = milliseconds;
+}
+
+void EmulatedUnit::setIdentityReply(const Bytes& reply)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_identityReply = reply;
+}
+
+EmulatedUnit::Bytes EmulatedUnit::standardIdentityReply()
+{
+    // Family 10 01, then two member-code and four revision bytes of the unit.
+    return {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x42, 0x10, 0x01, 0x27, 0x00, 0x01, 0x00, 0x03, 0x00, 0xF7};
+}
+
+void EmulatedUnit::goSilentAfter(int answered)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_silentAfter = answered;
+}
+
+void EmulatedUnit::answerLate()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_silentAfter = -1;
+        for (auto& m : m_held)
+            m_queue.push_back({false, std::move(m)});
+        m_held.clear();
+    }
+    m_wake.notify_all();
+}
+
+void EmulatedUnit::setDumpFault(int progNo, DumpFault fault)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_dumpFaults[(size_t) progNo] = fault;
+}
+
+void EmulatedUnit::setNoiseBetween(bool noise)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_noise = noise;
+}
+
+void EmulatedUnit::inject(const Bytes& message)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.push_back({false, message});
+    }
+    m_wake.notify_all();
+}
+
+void EmulatedUnit::startFlood(const std::vector<Bytes>& pattern)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_flood = pattern;
+        m_floodNext = 0;
+    }
+    m_wake.notify_all();
+}
+
+void EmulatedUnit::stopFlood()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_flood.clear();
+}
+
+//==============================================================================
+// State
+
+EmulatedUnit::Bytes EmulatedUnit::programDump(int progNo) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto from = m_programs.begin() + progNo * kDumpSize;
+    return Bytes(from, from + kDumpSize);
+}
+
+EmulatedUnit::Bytes EmulatedUnit::programBlock() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_programs;
+}
+
+EmulatedUnit::Bytes EmulatedUnit::currentProgram() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_currentProgram;
+}
+
+std::vector<EmulatedUnit::Bytes> EmulatedUnit::received() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_received;
+}
+
+int EmulatedUnit::heldCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return (int) m_held.size();
+}
+
+bool EmulatedUnit::idle() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queue.empty() && !m_busy;
+}
+
+EmulatedUnit::Bytes EmulatedUnit::dataLoadCompleted() { return {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7}; }
+
+EmulatedUnit::Bytes EmulatedUnit::programDumpMessage(int progNo, const juce::uint8* packed37)
+{
+    const juce::uint8 head[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x4C, 0x20, (juce::uint8) progNo};
+    Bytes m(kDumpSize, 0xF7);
+    std::copy(std::begin(head), std::end(head), m.begin());
+    std::copy(packed37, packed37 + kPackedSize, m.begin() + 9);
+    return m;
+}
+
+EmulatedUnit::Bytes EmulatedUnit::toBytes(const juce::MidiMessage& message)
+{
+    return Bytes(message.getRawData(), message.getRawData() + message.getRawDataSize());
+}
+
+//==============================================================================
+// The unit's work
+
+// Called on whatever thread the link sends from; the answer comes later from
+// the unit's own thread.
+void EmulatedUnit::takeFromLink(const juce::MidiMessage& message)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_received.push_back(toBytes(message));
+        m_queue.push_back({true, m_received.back()});
+    }
+    m_wake.notify_all();
+}
+
+void EmulatedUnit::setPortOpen(bool open)
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    m_portOpen = open;
+}
+
+std::vector<EmulatedUnit::Bytes> EmulatedUnit::answer(const Bytes& m)
+{
+    std::vector<Bytes> answers;
+    if (m.size() == 6 && m[1] == 0x7E && m[3] == 0x06 && m[4] == 0x01)
+    {
+        answers.push_back(m_identityReply);
+    }
+    else if (hasUnitHeader(m, 0x1C) && m.size() == 10 && m[8] < kPrograms)
+    {
+        const int p = m[8];
+        auto dump = Bytes(m_programs.begin() + p * kDumpSize, m_programs.begin() + (p + 1) * kDumpSize);
+        switch (m_dumpFaults[(size_t) p])
+        {
+        case DumpFault::None: answers.push_back(dump); break;
+        case DumpFault::Truncated:
+            dump.resize(40);
+            dump.push_back(0xF7);
+            answers.push_back(dump);
+            break;
+        case DumpFault::OverLong:
+            dump.insert(dump.end() - 1, 0x00);
+            answers.push_back(dump);
+            break;
+        case DumpFault::Unterminated:
+            dump.back() = 0x00;
+            answers.push_back(dump);
+            break;
+        case DumpFault::Duplicated:
+            answers.push_back(dump);
+            answers.push_back(dump);
+            break;
+        }
+    }
+    else if (hasUnitHeader(m, 0x4C) && m.size() == kDumpSize && m[8] < kPrograms)
+    {
+        std::copy(m.begin(), m.end(), m_programs.begin() + m[8] * kDumpSize);
+        answers.push_back(dataLoadCompleted());
+    }
+    else if (hasUnitHeader(m, 0x40) && m.size() == kCurDumpSize)
+    {
+        m_currentProgram.assign(m.begin() + 7, m.end() - 1);
+    }
+    if (answers.empty())
+        return answers;
+
+    if (m_silentAfter >= 0 && m_answered >= m_silentAfter)
+    {
+        m_held.insert(m_held.end(), answers.begin(), answers.end());
+        return {};
+    }
+    ++m_answered;
+    if (m_noise)
+        answers.insert(answers.begin(), {{0x90, 0x3C, 0x64}, {0xB0, 0x07, 0x64}, {0x80, 0x3C, 0x00}});
+    return answers;
+}
+
+void EmulatedUnit::run()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;)
+    {
+        m_wake.wait(lock, [this] { return m_stop || !m_queue.empty() || !m_flood.empty(); });
+        if (m_stop)
+            return;
+        if (m_queue.empty())
+        {
+            const Bytes next = m_flood[m_floodNext++ % m_flood.size()];
+            lock.unlock();
+            deliver(next);
+            lock.lock();
+            continue;
+        }
+        const Item item = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_busy = true;
+        const auto answers = item.fromLink ? answer(item.message) : std::vector<Bytes>{item.message};
+        const int delay = item.fromLink ? m_replyDelay : 0;
+        lock.unlock();
+        for (const auto& a : answers)
+        {
+            if (delay > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            deliver(a);
+        }
+        lock.lock();
+        m_busy = false;
+    }
+}
+
+void EmulatedUnit::deliver(const Bytes& message)
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    if (!m_portOpen || m_link == nullptr)
+        return;
+    m_deliveryInProgress = true;
+    m_link->handleIncomingMidiMessage(nullptr, juce::MidiMessage(message.data(), (int) message.size()));
+    m_deliveryInProgress = false;
+    ++m_deliveriesReturned;
+}
