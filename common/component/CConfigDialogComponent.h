@@ -30,6 +30,19 @@ public:
     void writeConfigParam();
     double getTargetFontSize();
 
+    // The settings file: "setting.ksqc" in the user's data folder (which is
+    // created when missing); juce::File() when the system gives no data
+    // folder, in which case no settings file is read or written.
+    static juce::File getSettingsFile();
+    // Reads the settings block from file into block when the file holds
+    // exactly kConfigDataSize bytes; otherwise leaves block alone and returns
+    // false.
+    static bool readSettingsFile(const juce::File& file, unsigned char* block);
+    // Replaces file with the kConfigDataSize bytes of block (creating it when
+    // missing). The old file stays as it was unless the new one was written
+    // completely; returns false then.
+    static bool writeSettingsFile(const juce::File& file, const unsigned char* block);
+
     // The default settings block.
     static const unsigned char ucInitConfigData[kConfigDataSize];
 
@@ -71,5 +84,9 @@ public:
     juce::ToggleButton* m_pTimeToggle;
 
 private:
+    juce::ToggleButton* toggleForFlag(int flag) const;
+    void applyShowHide(const unsigned char* block);
+    void takeWindowSizeFromParent();
+
     JUCE_DECLARE_NON_COPYABLE(CConfigDialogComponent)
 };

@@ -1,5 +1,4 @@
 #include "CProgNameTable.h"
-// Stub: replaced by the program library's implementation.
 const unsigned char ucProgDumpHeader[8] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x4C, 0x20};
 const unsigned char ucCurProgDumpHeader[7] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x40};
 const SColumnDescriptor CProgNameTable::sm_amColumnDescriptors[kColumnCount] = {
@@ -30,35 +29,141 @@ CProgNameTable::CProgNameTable()
     getHeader().setPopupMenuActive(false);
     addMouseListener(this, true);
 }
-CProgNameTable::~CProgNameTable() = default;
-void CProgNameTable::mouseDown(const juce::MouseEvent&) {}
-void CProgNameTable::mouseDrag(const juce::MouseEvent&) {}
-void CProgNameTable::mouseUp(const juce::MouseEvent&) {}
-bool CProgNameTable::keyPressed(const juce::KeyPress&) { return false; }
+CProgNameTable::~CProgNameTable()
+{
+    m_aClipboard.clear();
+    m_aProgList.clear();
+    // The model side of this object goes before the list base: detach it so
+    // that the list never reaches it while being torn down.
+    setModel(nullptr);
+}
+
 int CProgNameTable::getNumRows() { return m_aProgList.size(); }
-void CProgNameTable::cellClicked(int, int, const juce::MouseEvent&) {}
+
 void CProgNameTable::setConfigDialogComponent(CConfigDialogComponent* p) { m_pConfigDialogComponent = p; }
+
 void CProgNameTable::setMidiSetupComponent(CMidiSetupComponent* p) { m_pMidiSetupComponent = p; }
-void CProgNameTable::initialize() {}
-void CProgNameTable::Add(unsigned char*) {}
-void CProgNameTable::Add() {}
-void CProgNameTable::Insert(const unsigned char*) {}
-void CProgNameTable::Refresh() {}
-void CProgNameTable::UpdateUserProg() {}
-void CProgNameTable::Close() {}
-void CProgNameTable::setOrigProgNo(int, int) {}
-void CProgNameTable::setFileName(int, juce::String) {}
-void CProgNameTable::CopyProgForWrite(int, unsigned char*) {}
-void CProgNameTable::CopyProgForCurDump(int, unsigned char*) {}
-bool CProgNameTable::GetCutEnable() { return false; }
-bool CProgNameTable::GetInsertEnable() { return false; }
-bool CProgNameTable::CheckRange() { return true; }
-void CProgNameTable::Copy() {}
-void CProgNameTable::Cut() {}
-void CProgNameTable::deleteKeyPressed() {}
-void CProgNameTable::Clear() {}
-void CProgNameTable::Insert() {}
-void CProgNameTable::Paste() {}
-void CProgNameTable::openWithFile(juce::File, bool) {}
-void CProgNameTable::copyRecord(const CProgParamColumn&, CProgParamColumn&) const {}
-void CProgNameTable::sendRow(int) {}
+
+void CProgNameTable::initialize()
+{
+    if (getNumRows() != 0)
+        return;
+    for (int i = 0; i < kUserProgCount; ++i)
+        Add();
+}
+
+void CProgNameTable::Add(unsigned char* packed)
+{
+    m_aProgList.add(new CProgParamColumn(packed));
+    Refresh();
+}
+
+void CProgNameTable::Add()
+{
+    m_aProgList.add(new CProgParamColumn());
+    Refresh();
+}
+
+void CProgNameTable::Insert(const unsigned char* packed)
+{
+    // Index -1 (no selection) or one past the end appends.
+    m_aProgList.insert(getLastRowSelected(), new CProgParamColumn(packed));
+    repaint();
+}
+
+bool CProgNameTable::isAnyRowSelectedBelow(int rowCount) const
+{
+    const auto selected = getSelectedRows();
+    for (int i = 0; i < selected.getNumRanges(); ++i)
+        if (selected.getRange(i).getStart() < rowCount)
+            return true;
+    return false;
+}
+
+void CProgNameTable::Refresh()
+{
+    const int n = getNumRows();
+    if (!isAnyRowSelectedBelow(n))
+    {
+        // Kept at 0 or above, so that an empty table does not lose the
+        // remembered row for good.
+        if (n - 1 < m_iReselectRow)
+            m_iReselectRow = juce::jmax(0, n - 1);
+        // Made before the list learns the new row count: a row it does not
+        // know yet only clears the selection.
+        selectRow(m_iReselectRow, false, true);
+    }
+    updateContent();
+}
+
+void CProgNameTable::UpdateUserProg()
+{
+    const int before = getNumRows();
+    m_aProgList.removeRange(0, kUserProgCount);
+    for (int i = 0; i < kUserProgCount; ++i)
+    {
+        m_aProgList.insert(i, new CProgParamColumn(m_ucReadProgData + i * kProgDumpSize + 9));
+        // The program's number is its position in the block, whatever its
+        // number byte says.
+        setOrigProgNo(i, i);
+        setFileName(i, juce::String());
+    }
+    // Only a table that never had its user area filled changes its count.
+    if (getNumRows() != before)
+        updateContent();
+    repaint();
+}
+
+void CProgNameTable::Close()
+{
+    const int n = getNumRows();
+    if (n > kUserProgCount)
+        m_aProgList.removeRange(kUserProgCount, n - kUserProgCount);
+    Refresh();
+}
+
+void CProgNameTable::setOrigProgNo(int row, int number)
+{
+    if (auto* record = m_aProgList[row])
+        record->m_iOrigProgNo = number;
+}
+
+void CProgNameTable::setFileName(int row, juce::String name)
+{
+    if (auto* record = m_aProgList[row])
+        record->m_sFileName = name;
+}
+
+void CProgNameTable::CopyProgForWrite(int row, unsigned char* buffer)
+{
+    const auto* record = m_aProgList[row];
+    if (record == nullptr)
+        return;
+    std::memcpy(buffer, ucProgDumpHeader, sizeof(ucProgDumpHeader));
+    buffer[8] = (unsigned char) (row & 0xFF);
+    int values[kProgParamCount];
+    for (int i = 0; i < kProgParamCount; ++i)
+        values[i] = record->getProgParam(i);
+    CProgParamColumn::encodePackedData(values, buffer + 9);
+    buffer[kProgDumpSize - 1] = 0xF7;
+}
+
+void CProgNameTable::CopyProgForCurDump(int row, unsigned char* buffer)
+{
+    const int r = juce::jmax(0, row);
+    if (r >= getNumRows())
+        return;
+    // The first record of the outgoing block is the work area.
+    CopyProgForWrite(r, m_ucWriteProgData);
+    std::memcpy(buffer, ucCurProgDumpHeader, sizeof(ucCurProgDumpHeader));
+    std::memcpy(buffer + 7, m_ucWriteProgData + 9, kPackedProgDataSize + 1);
+}
+
+void CProgNameTable::copyRecord(const CProgParamColumn& from, CProgParamColumn& to) const
+{
+    for (int i = 0; i < kProgParamCount; ++i)
+        to.setProgParam(i, from.getProgParam(i));
+    to.m_sFileName = from.getFileName();
+    to.m_iOrigProgNo = from.m_iOrigProgNo;
+    to.setFxOnOffStatus((unsigned char) (to.getProgParam(0) & 0xFF));
+}

@@ -109,6 +109,11 @@ private:
     void handleAsyncUpdate() override;
     void copyRecord(const CProgParamColumn& from, CProgParamColumn& to) const;
     void sendRow(int row);
+    // Whether any row below rowCount is selected (the list may still hold
+    // rows past the end of the records).
+    bool isAnyRowSelectedBelow(int rowCount) const;
+    // A new record that is a field-by-field copy of the given one.
+    CProgParamColumn* newCopyOf(const CProgParamColumn& from) const;
 
     JUCE_DECLARE_NON_COPYABLE(CProgNameTable)
 };

@@ -1,5 +1,6 @@
 #pragma once
 #include "KsqxJuce.h"
+#include "CInstanceLink.h"
 
 #if KSQX_TARGET_MAC
 #include "MacEventLayer.h"
@@ -31,6 +32,8 @@ public:
     static const char* const kApplicationVersion;
 
 #if KSQX_TARGET_MAC
+    // The Quit command's confirmation and the open-document and quit events.
+    void installMacEventHandlers();
     static OSStatus handleMacCarbonEvent(EventHandlerCallRef callRef, EventRef event, void* userData);
     static OSErr onMacAeOpenDocument(const AppleEvent* event, AppleEvent* reply, SRefCon refcon);
     static OSErr onMacAeQuit(const AppleEvent* event, AppleEvent* reply, SRefCon refcon);
@@ -43,7 +46,13 @@ public:
 #endif
 
 private:
+    // The command line as this program receives it: on the macOS program the
+    // arguments joined by single blanks without quotes, on Windows the
+    // framework's line with its quotes.
+    juce::String getProgramCommandLine() const;
+
     bool m_bInitialised;
+    CInstanceLink m_instanceLink;
 
     JUCE_DECLARE_NON_COPYABLE(KSPLLibApp)
 };

@@ -1,0 +1,201 @@
+#include "KSPLLibApp.h"
+#include "ActionManager.h"
+#include "CDialogUtil.h"
+#include "CProgNameTable.h"
+#include "KSPLLibAppWindow.h"
+#include "KSPLLibComponent.h"
+
+const char* const KSPLLibApp::kApplicationName = "Orlan Kestrum QX Sound Librarian";
+const char* const KSPLLibApp::kApplicationVersion = "version 1.0.0";
+
+KSPLLibApp::KSPLLibApp() : m_pMainWindow(nullptr), m_bInitialised(false)
+{
+#if KSQX_TARGET_MAC
+    m_hEventHandler = nullptr;
+#endif
+}
+
+KSPLLibApp::~KSPLLibApp() = default;
+
+const juce::String KSPLLibApp::getApplicationName() { return kApplicationName; }
+const juce::String KSPLLibApp::getApplicationVersion() { return kApplicationVersion; }
+bool KSPLLibApp::moreThanOneInstanceAllowed() { return false; }
+
+juce::String KSPLLibApp::getProgramCommandLine() const
+{
+#if KSQX_TARGET_MAC
+    return getCommandLineParameterArray().joinIntoString(" ").trim();
+#else
+    return getCommandLineParameters().trim();
+#endif
+}
+
+void KSPLLibApp::initialise(const juce::String& commandLine)
+{
+    m_bInitialised = true;
+#if KSQX_TARGET_MAC
+    installMacEventHandlers();
+    parseCommandLine(getProgramCommandLine());
+    juce::ignoreUnused(commandLine);
+#else
+    parseCommandLine(commandLine);
+#endif
+
+    m_pMainWindow = new KSPLLibAppWindow();
+
+    if (m_fileDocument.exists() && m_pMainWindow->m_pProgNameTable != nullptr)
+        m_pMainWindow->m_pProgNameTable->openWithFile(m_fileDocument, false);
+
+    m_pMainWindow->setVisible(true);
+    if (auto* peer = m_pMainWindow->getPeer())
+        peer->toFront(true);
+
+    if (auto* actions = m_pMainWindow->m_pMainComponent->getActionManager())
+        actions->executeRxProg();
+
+    m_instanceLink.startListening([this](const juce::String& line) { anotherInstanceStarted(line.trim()); });
+}
+
+void KSPLLibApp::shutdown()
+{
+    if (!m_bInitialised)
+    {
+        // A second launch: the framework found the running instance, which
+        // takes this launch's command line.
+        CInstanceLink::sendToRunningInstance(getProgramCommandLine());
+        return;
+    }
+    m_instanceLink.stopListening();
+    delete m_pMainWindow;
+    m_pMainWindow = nullptr;
+}
+
+void KSPLLibApp::anotherInstanceStarted(const juce::String& commandLine)
+{
+    if (m_pMainWindow == nullptr)
+        return;
+    parseCommandLine(commandLine);
+    if (m_fileDocument.exists() && m_pMainWindow->m_pProgNameTable != nullptr)
+        m_pMainWindow->m_pProgNameTable->openWithFile(juce::File(m_fileDocument), true);
+    if (auto* peer = m_pMainWindow->getPeer())
+        peer->toFront(true);
+}
+
+juce::StringArray KSPLLibApp::splitCommandLine(const juce::String& commandLine)
+{
+    juce::StringArray args;
+    juce::String current;
+    bool inQuotes = false;
+    for (auto p = commandLine.getCharPointer(); !p.isEmpty(); ++p)
+    {
+        const juce::juce_wchar c = *p;
+        if (!inQuotes)
+        {
+            if (c == '"')
+                inQuotes = true;
+            else if (c == ' ')
+            {
+                if (current.isNotEmpty())
+                {
+                    args.add(current);
+                    current.clear();
+                }
+            }
+            else
+                current += juce::String::charToString(c);
+        }
+        else if (c == '"')
+        {
+            args.add(current);
+            current.clear();
+            inQuotes = false;
+        }
+        else
+            current += juce::String::charToString(c);
+    }
+    if (current.isNotEmpty())
+        args.add(current);
+    return args;
+}
+
+void KSPLLibApp::parseCommandLine(const juce::String& commandLine)
+{
+    m_fileDocument = juce::File();
+    for (const auto& arg : splitCommandLine(commandLine))
+    {
+        if (arg.startsWithChar('-'))
+            continue;
+        // An empty argument names no file; a relative one is taken from the
+        // current working directory.
+        if (arg.isNotEmpty())
+            m_fileDocument = juce::File::getCurrentWorkingDirectory().getChildFile(arg);
+        break;
+    }
+}
+
+bool KSPLLibApp::onMacOpenDocument(const juce::File& file)
+{
+    if (!file.exists())
+        return false;
+    m_fileDocument = file;
+    return true;
+}
+
+#if KSQX_TARGET_MAC
+void KSPLLibApp::installMacEventHandlers()
+{
+    const EventTypeSpec commandProcess {kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(handleMacCarbonEvent), 1,
+                        &commandProcess, this, &m_hEventHandler);
+    AEInstallEventHandler(kCoreEventClass, kAEOpenDocuments, NewAEEventHandlerUPP(onMacAeOpenDocument), this,
+                          false);
+    AEInstallEventHandler(kCoreEventClass, kAEQuitApplication, NewAEEventHandlerUPP(onMacAeQuit), this, false);
+}
+
+OSStatus KSPLLibApp::handleMacCarbonEvent(EventHandlerCallRef, EventRef event, void*)
+{
+    if (GetEventClass(event) != kEventClassCommand || GetEventKind(event) != kEventCommandProcess)
+        return eventNotHandledErr;
+    HICommand command;
+    if (GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof(command), nullptr,
+                          &command)
+            != noErr
+        || command.commandID != kHICommandQuit)
+        return eventNotHandledErr;
+    if (CDialogUtil::showOkCancelBox(juce::MessageBoxIconType::WarningIcon, "Quit:", "Are you sure?", "  OK  ",
+                                     "Cancel"))
+        return eventNotHandledErr; // on to the framework's own Quit handling
+    return noErr;
+}
+
+OSErr KSPLLibApp::onMacAeOpenDocument(const AppleEvent* event, AppleEvent*, SRefCon refcon)
+{
+    auto* app = static_cast<KSPLLibApp*>(refcon);
+    if (app == nullptr)
+        return 0;
+    AEDescList docList;
+    if (AEGetParamDesc(event, keyDirectObject, typeAEList, &docList) != noErr)
+        return 0;
+    long count = 0;
+    if (AECountItems(&docList, &count) == noErr)
+    {
+        for (long i = 1; i <= count; ++i)
+        {
+            FSRef ref;
+            if (AEGetNthPtr(&docList, i, typeFSRef, nullptr, nullptr, &ref, sizeof(ref), nullptr) != noErr)
+                continue;
+            if (app->onMacOpenDocument(juce::File(MacPlatform::makePathFromFSRef(&ref))))
+                break;
+        }
+    }
+    AEDisposeDesc(&docList);
+    return 0;
+}
+
+OSErr KSPLLibApp::onMacAeQuit(const AppleEvent*, AppleEvent*, SRefCon)
+{
+    if (auto* app = juce::JUCEApplication::getInstance())
+        app->systemRequestedQuit();
+    return 0;
+}
+#endif

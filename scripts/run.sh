@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts the program (the Windows-style program, whose
+# in-window menu bar and Control shortcuts suit a Linux desktop). Without a
+# display it starts one of its own (Xvfb with openbox) and keeps it while the
+# program runs. Arguments are passed to the program (e.g. a .ksqx file).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh MendrelWin
+if [ -z "${DISPLAY:-}" ]; then
+  state=$(mktemp -d)
+  DISPLAY=$(scripts/virtual-display.sh "$state")
+  export DISPLAY
+  trap 'kill $(cat "$state/pids") 2>/dev/null; rm -rf "$state"' EXIT
+  echo "No display: the program runs on the virtual display $DISPLAY"
+fi
+./build/MendrelWin "$@"

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the unit and component tests of both
+# programs, the tests that drive the real programs under a virtual display,
+# the device link under the thread sanitizer and a short fuzz run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh
+status=0
+for extra in scripts/tsan-tests.sh scripts/fuzz-tests.sh; do
+  if [ -f "$extra" ]; then
+    bash "$extra" || { echo "FAILED: $extra"; status=1; }
+  fi
+done
+# The test runner's summary comes last.
+ctest --test-dir build --output-on-failure || status=1
+[ $status -eq 0 ] || echo "some tests failed"
+exit $status

@@ -1,0 +1,112 @@
+# Helpers for the tests that drive the real programs under a virtual display.
+# Each test sources this file; everything it makes lives in $T (removed at
+# exit), and the display, the window manager and the programs are stopped.
+set -euo pipefail
+
+SRC="${KSQX_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+T=$(mktemp -d /tmp/ksqx-gui.XXXXXX)
+PROGRAM_PIDS=()
+
+cleanup() {
+  local rc=$?
+  for p in "${PROGRAM_PIDS[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done
+  [ -f "$T/display/pids" ] && kill $(cat "$T/display/pids") 2>/dev/null || true
+  if [ $rc -ne 0 ]; then
+    echo "--- program output ---"; cat "$T"/prog*.log 2>/dev/null || true
+    [ -n "${DISPLAY:-}" ] && import -window root "$T/failure.png" 2>/dev/null && \
+      cp "$T/failure.png" "${KSQX_BUILD_DIR:-/tmp}/gui-failure-$(basename "$0" .sh).png" 2>/dev/null || true
+  fi
+  chmod -R u+w "$T" 2>/dev/null || true
+  rm -rf "$T"
+  exit $rc
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_display() {
+  DISPLAY=$("$SRC/scripts/virtual-display.sh" "$T/display")
+  export DISPLAY
+  # The program's per-user folders, kept inside the test's own folder.
+  export XDG_CONFIG_HOME="$T/config" XDG_RUNTIME_DIR="$T/run" HOME="$T/home"
+  mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$HOME"
+  chmod 700 "$XDG_RUNTIME_DIR"
+}
+
+# start_program BINARY [ARGS...]: starts it in the background in $T/work;
+# sets PROGRAM_PID.
+start_program() {
+  mkdir -p "$T/work"
+  local n=${#PROGRAM_PIDS[@]}
+  (cd "$T/work" && exec "$@" >"$T/prog$n.log" 2>&1) &
+  PROGRAM_PID=$!
+  PROGRAM_PIDS+=("$PROGRAM_PID")
+}
+
+# wait_window NAME [SECONDS]: waits for a visible window with exactly this
+# name; prints its id.
+wait_window() {
+  local name="$1" secs="${2:-20}" id
+  for _ in $(seq 1 $((secs * 10))); do
+    id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | tail -n 1 || true)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  fail "no window named '$name' within ${secs}s"
+}
+
+# window_count NAME: how many visible windows have exactly this name.
+window_count() {
+  xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l
+}
+
+# wait_gone NAME [SECONDS]
+wait_gone() {
+  local secs="${2:-10}"
+  for _ in $(seq 1 $((secs * 10))); do
+    [ "$(window_count "$1")" -eq 0 ] && return 0
+    sleep 0.1
+  done
+  fail "window '$1' still there after ${secs}s"
+}
+
+# key_to WINDOW_ID KEYS...: focuses the window and presses the keys.
+key_to() {
+  local id="$1"; shift
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id" 2>/dev/null || true
+  sleep 0.2
+  xdotool key --clearmodifiers "$@"
+  sleep 0.3
+}
+
+# answer_box NAME KEY: waits for the box and answers it with a key.
+answer_box() {
+  local id
+  id=$(wait_window "$1")
+  key_to "$id" "$2"
+  wait_gone "$1"
+}
+
+# wait_exit PID SECONDS: waits for the process to end; prints its exit code.
+wait_exit() {
+  local pid="$1" secs="$2"
+  for _ in $(seq 1 $((secs * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid" 2>/dev/null && echo 0 || echo $?
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "process $pid still running after ${secs}s"
+}
+
+# The program's own start-up: the version box, then the main window; with no
+# unit attached, the one connection error box.
+APP_TITLE="Orlan Kestrum QX Sound Librarian"
+pass_startup_boxes() {
+  answer_box "$APP_TITLE" Return   # the version box has the application's name as title
+  wait_window "$APP_TITLE" >/dev/null
+  answer_box "MIDI Connection Error:" Return
+}
+
+screenshot() { import -window root "$1"; }
