@@ -3,6 +3,11 @@
 # exit), and the display, the window manager and the programs are stopped.
 set -euo pipefail
 
+# The programs allow one instance per machine (the framework's lock), so GUI
+# tests of any checkout on this machine take turns.
+exec 9>/tmp/ksqx-gui-tests.lock
+flock -w 600 9 || { echo "FAIL: another GUI test held the lock for 10 minutes" >&2; exit 1; }
+
 SRC="${KSQX_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 T=$(mktemp -d /tmp/ksqx-gui.XXXXXX)
 PROGRAM_PIDS=()
