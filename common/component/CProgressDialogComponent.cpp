@@ -1,8 +1,73 @@
 #include "CProgressDialogComponent.h"
-// Stub: replaced by the progress panel's implementation.
-CProgressDialogComponent::CProgressDialogComponent() : m_pTitleLabel(nullptr), m_pProgressBar(nullptr), m_dProgress(0.0) { setSize(240, 69); }
-CProgressDialogComponent::~CProgressDialogComponent() = default;
-void CProgressDialogComponent::paint(juce::Graphics&) {}
-void CProgressDialogComponent::resized() {}
-void CProgressDialogComponent::setProgress(double p) { m_dProgress = p; }
-void CProgressDialogComponent::timerCallback() {}
+
+namespace
+{
+constexpr int kPanelWidth = 240;
+constexpr int kPanelHeight = 69;
+
+// The panel closes soon after a finished transfer, and gives a stalled one
+// a little time before it gives up showing it.
+constexpr int kCloseAfterDoneMs = 500;
+constexpr int kCloseAfterStallMs = 3000;
+constexpr int kFadeOutMs = 100;
+} // namespace
+
+CProgressDialogComponent::CProgressDialogComponent()
+    : m_pTitleLabel(nullptr), m_pProgressBar(nullptr), m_dProgress(0.0)
+{
+    m_pTitleLabel = new juce::Label("labelTitle", "executing...");
+    addAndMakeVisible(m_pTitleLabel);
+    m_pTitleLabel->setFont(juce::Font("Arial", 17.0f, juce::Font::plain));
+    m_pTitleLabel->setJustificationType(juce::Justification(36));
+    m_pTitleLabel->setEditable(false, false, false);
+    m_pTitleLabel->setColour(juce::Label::textColourId, juce::Colour(0xff2f2f2f));
+
+    // The bar watches m_dProgress by itself while it is visible.
+    m_pProgressBar = new juce::ProgressBar(m_dProgress);
+    addAndMakeVisible(m_pProgressBar);
+
+    setSize(kPanelWidth, kPanelHeight);
+}
+
+CProgressDialogComponent::~CProgressDialogComponent()
+{
+    stopTimer();
+    delete m_pTitleLabel;
+    m_pTitleLabel = nullptr;
+    delete m_pProgressBar;
+    m_pProgressBar = nullptr;
+}
+
+void CProgressDialogComponent::paint(juce::Graphics& g)
+{
+    g.fillAll(juce::Colours::white);
+
+    g.setGradientFill(juce::ColourGradient(juce::Colour(0xffe9e9e9), 24.0f, 16.0f, juce::Colour(0xffa1a1a1), 152.0f,
+                                           128.0f, true));
+    g.fillRect(0, 0, kPanelWidth, kPanelHeight);
+
+    g.setGradientFill(juce::ColourGradient(juce::Colours::dimgrey, 288.0f, 280.0f, juce::Colour(0xffafafaf), 248.0f,
+                                           216.0f, false));
+    g.drawRect(0, 0, kPanelWidth, kPanelHeight, 2);
+}
+
+void CProgressDialogComponent::resized()
+{
+    m_pTitleLabel->setBounds(12, 11, 214, 16);
+    m_pProgressBar->setBounds(12, 36, 214, 21);
+}
+
+void CProgressDialogComponent::setProgress(double p)
+{
+    // Every report restarts the count, so the panel closes only once the
+    // reports stop.
+    startTimer(p == 1.0 ? kCloseAfterDoneMs : kCloseAfterStallMs);
+    m_dProgress = p;
+}
+
+void CProgressDialogComponent::timerCallback()
+{
+    stopTimer();
+    juce::Desktop::getInstance().getAnimator().fadeOut(this, kFadeOutMs);
+    m_dProgress = 0.0;
+}
