@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core fonts-liberation
-  xvfb xdotool openbox x11-utils imagemagick
+  xvfb xdotool openbox wmctrl x11-utils imagemagick
 )
 
 missing=()

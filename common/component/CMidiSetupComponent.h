@@ -96,7 +96,8 @@ private:
     unsigned char m_ucRxGatherData[kProgDumpBlockSize];
 
     // The handler waits for the message thread through this lock, which the
-    // message thread can make give up (see closeInput).
+    // message thread can make give up (see closeInput). One input thread uses
+    // it at a time: a new input is opened only after the old one is deleted.
     juce::MessageManager::Lock m_messageLock;
     std::atomic<bool> m_bClosingInput;
 

@@ -33,6 +33,7 @@ juce::String KSPLLibApp::getProgramCommandLine() const
 void KSPLLibApp::initialise(const juce::String& commandLine)
 {
     m_bInitialised = true;
+    juce::LookAndFeel::setDefaultLookAndFeel(&m_lookAndFeel);
 #if KSQX_TARGET_MAC
     installMacEventHandlers();
     parseCommandLine(getProgramCommandLine());
@@ -68,6 +69,7 @@ void KSPLLibApp::shutdown()
     m_instanceLink.stopListening();
     delete m_pMainWindow;
     m_pMainWindow = nullptr;
+    juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
 }
 
 void KSPLLibApp::anotherInstanceStarted(const juce::String& commandLine)

@@ -53,6 +53,8 @@ private:
 
     bool m_bInitialised;
     CInstanceLink m_instanceLink;
+    // The classic look: dark text on the panels' light backgrounds.
+    juce::LookAndFeel_V2 m_lookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE(KSPLLibApp)
 };

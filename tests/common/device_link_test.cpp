@@ -29,6 +29,29 @@ std::vector<int> sequence(int from, int to)
     return v;
 }
 
+// A transmit block unlike the unit's programs, with byte 8 of every record
+// wrong, so that the sent program numbers are seen to come from the link.
+Bytes makeTransmitBlock()
+{
+    Bytes result;
+    juce::Random random(77);
+    for (int p = 0; p < kUserProgCount; ++p)
+    {
+        juce::uint8 packed[37];
+        for (auto& b : packed)
+            b = (juce::uint8) random.nextInt(128);
+        auto dump = EmulatedUnit::programDumpMessage(0x7F, packed);
+        result.insert(result.end(), dump.begin(), dump.end());
+    }
+    return result;
+}
+
+Bytes withProgramNumbers(Bytes b)
+{
+    for (int p = 0; p < kUserProgCount; ++p)
+        b[(size_t) (p * kProgDumpSize + 8)] = (juce::uint8) p;
+    return b;
+}
 // A link wired to an emulated unit, recording what the link reports.
 struct LinkedUnit
 {
@@ -56,6 +79,22 @@ struct LinkedUnit
         link->sendProgDumpRequest(0);
     }
 
+    // Fills the transmit buffer with makeTransmitBlock and returns it.
+    Bytes loadTransmitBlock()
+    {
+        const Bytes b = makeTransmitBlock();
+        std::copy(b.begin(), b.end(), link->m_ucTxProgData);
+        return b;
+    }
+
+    void expectCompleteReception() const
+    {
+        EXPECT_EQ(requests(), sequence(0, 99));
+        EXPECT_EQ(block(link->m_ucRxProgData), unit->programBlock());
+        EXPECT_EQ(progress, sequence(1, 100));
+        EXPECT_EQ(handOvers, 1);
+    }
+
     void startTransmission()
     {
         link->m_iTxProgNo = 0;
@@ -81,29 +120,6 @@ struct LinkedUnit
     std::vector<int> dumps() const { return sent(0x4C); }
 };
 
-// A transmit block unlike the unit's programs, with byte 8 of every record
-// wrong, so that the sent program numbers are seen to come from the link.
-Bytes makeTransmitBlock()
-{
-    Bytes result;
-    juce::Random random(77);
-    for (int p = 0; p < kUserProgCount; ++p)
-    {
-        juce::uint8 packed[37];
-        for (auto& b : packed)
-            b = (juce::uint8) random.nextInt(128);
-        auto dump = EmulatedUnit::programDumpMessage(0x7F, packed);
-        result.insert(result.end(), dump.begin(), dump.end());
-    }
-    return result;
-}
-
-Bytes withProgramNumbers(Bytes b)
-{
-    for (int p = 0; p < kUserProgCount; ++p)
-        b[(size_t) (p * kProgDumpSize + 8)] = (juce::uint8) p;
-    return b;
-}
 } // namespace
 
 //==============================================================================
@@ -243,19 +259,15 @@ TEST(DeviceLink, ReceptionFetchesAllProgramsInLockStep)
         ASSERT_TRUE(pumpUntil([&] { return t.handOvers > 0; }, kWait));
         ASSERT_TRUE(t.settle());
 
-        EXPECT_EQ(t.requests(), sequence(0, 99));
+        t.expectCompleteReception();
         EXPECT_EQ(t.unit->received().size(), 100u) << "nothing but the requests was sent";
-        EXPECT_EQ(block(t.link->m_ucRxProgData), t.unit->programBlock());
-        EXPECT_EQ(t.progress, sequence(1, 100));
-        EXPECT_EQ(t.handOvers, 1);
     }
 }
 
 TEST(DeviceLink, TransmissionSendsAllProgramsInLockStep)
 {
     LinkedUnit t;
-    const Bytes sentBlock = makeTransmitBlock();
-    std::copy(sentBlock.begin(), sentBlock.end(), t.link->m_ucTxProgData);
+    const Bytes sentBlock = t.loadTransmitBlock();
     t.startTransmission();
     ASSERT_TRUE(pumpUntil([&] { return !t.link->m_bTxAllProg; }, kWait));
     ASSERT_TRUE(t.settle());
@@ -280,8 +292,7 @@ TEST(DeviceLink, AUnitThatFallsSilentAndAnswersLateContinuesTheChain)
     {
         SCOPED_TRACE(receiving ? "reception" : "transmission");
         LinkedUnit t;
-        const Bytes sentBlock = makeTransmitBlock();
-        std::copy(sentBlock.begin(), sentBlock.end(), t.link->m_ucTxProgData);
+        const Bytes sentBlock = t.loadTransmitBlock();
         t.unit->goSilentAfter(30);
         if (receiving)
             t.startReception();
@@ -299,15 +310,11 @@ TEST(DeviceLink, AUnitThatFallsSilentAndAnswersLateContinuesTheChain)
         t.unit->answerLate();
         ASSERT_TRUE(pumpUntil([&] { return t.progress.size() == 100u; }, kWait));
         ASSERT_TRUE(t.settle());
-        EXPECT_EQ(t.progress, sequence(1, 100));
         if (receiving)
-        {
-            EXPECT_EQ(t.requests(), sequence(0, 99));
-            EXPECT_EQ(block(t.link->m_ucRxProgData), t.unit->programBlock());
-            EXPECT_EQ(t.handOvers, 1);
-        }
+            t.expectCompleteReception();
         else
         {
+            EXPECT_EQ(t.progress, sequence(1, 100));
             EXPECT_EQ(t.dumps(), sequence(0, 99));
             EXPECT_EQ(t.unit->programBlock(), withProgramNumbers(sentBlock));
             EXPECT_FALSE(t.link->m_bTxAllProg);
@@ -424,12 +431,7 @@ TEST(DeviceLink, FaultyDumpsInAReceptionNeverReachTheBuffer)
         pumpMessages(20);
 
         if (c.completes)
-        {
-            EXPECT_EQ(t.requests(), sequence(0, 99));
-            EXPECT_EQ(t.progress, sequence(1, 100));
-            EXPECT_EQ(block(t.link->m_ucRxProgData), t.unit->programBlock());
-            EXPECT_EQ(t.handOvers, 1);
-        }
+            t.expectCompleteReception();
         else
         {
             EXPECT_EQ(t.requests(), sequence(0, 10));
@@ -446,8 +448,7 @@ TEST(DeviceLink, FaultyDumpsInAReceptionNeverReachTheBuffer)
 TEST(DeviceLink, ReceptionAndTransmissionNeverMix)
 {
     LinkedUnit t;
-    const Bytes sentBlock = makeTransmitBlock();
-    std::copy(sentBlock.begin(), sentBlock.end(), t.link->m_ucTxProgData);
+    const Bytes sentBlock = t.loadTransmitBlock();
     t.startTransmission();
     t.startReception();
     ASSERT_TRUE(pumpUntil([&] { return t.handOvers > 0 && !t.link->m_bTxAllProg; }, kWait));

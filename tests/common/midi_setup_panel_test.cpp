@@ -124,9 +124,9 @@ TEST(MidiSetupPanel, DrawsItsBackgroundFrameAndTitles)
 
 TEST(MidiSetupPanel, OkHidesThePanelReopensThePortsAndAsksForTheUnit)
 {
-    CMidiSetupComponent panel;
     std::vector<Bytes> wire;
-    std::vector<bool> inputOpen;
+    std::vector<bool> inputOpen; // outlives the panel, which closes its input when deleted
+    CMidiSetupComponent panel;
     panel.setOutputSink([&](const juce::MidiMessage& m) { wire.push_back(EmulatedUnit::toBytes(m)); });
     panel.setInputStandIn([&](bool open) { inputOpen.push_back(open); });
     panel.m_bConnected = true;

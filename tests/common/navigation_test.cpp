@@ -11,9 +11,11 @@ struct NavFixture : ::testing::Test
 {
     CMidiSetupComponent midi;
     CProgNameTable table;
+    std::vector<juce::MidiMessage> sent; // what the device link hands to its output
 
     void SetUp() override
     {
+        midi.setOutputSink([this](const juce::MidiMessage& m) { sent.push_back(m); });
         table.setSize(800, 600);
         table.initialize();
         const auto block = progBlock(4);
@@ -21,12 +23,20 @@ struct NavFixture : ::testing::Test
         table.UpdateUserProg();
         table.setMidiSetupComponent(&midi);
     }
-    void forgetSend() { std::memset(table.m_ucCurDumpData, kUnsent, sizeof(table.m_ucCurDumpData)); }
-    // The row whose program the current-program buffer holds; -1 when nothing was sent.
+    void forgetSend()
+    {
+        std::memset(table.m_ucCurDumpData, kUnsent, sizeof(table.m_ucCurDumpData));
+        sent.clear();
+    }
+    // The row whose program was sent; -1 when nothing was sent.
     int rowSent()
     {
-        if (table.m_ucCurDumpData[0] == kUnsent)
+        if (sent.empty())
             return -1;
+        EXPECT_EQ(sent.size(), 1u);
+        // The 45 bytes that reach the output are the table's current-program message.
+        EXPECT_EQ(sent[0].getRawDataSize(), kCurProgDumpSize);
+        EXPECT_EQ(0, std::memcmp(sent[0].getRawData(), table.m_ucCurDumpData, kCurProgDumpSize));
         const unsigned char head[7] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x40};
         EXPECT_EQ(0, std::memcmp(table.m_ucCurDumpData, head, 7));
         EXPECT_EQ(table.m_ucCurDumpData[44], 0xF7);
@@ -146,6 +156,8 @@ TEST(Navigation, WithoutRowsOrWithoutMidiPanelNothingIsSentOrRead)
 {
     using K = juce::KeyPress;
     CMidiSetupComponent midi;
+    int sends = 0;
+    midi.setOutputSink([&](const juce::MidiMessage&) { ++sends; });
     CProgNameTable empty;
     empty.setMidiSetupComponent(&midi);
     std::memset(empty.m_ucCurDumpData, kUnsent, sizeof(empty.m_ucCurDumpData));
@@ -153,6 +165,7 @@ TEST(Navigation, WithoutRowsOrWithoutMidiPanelNothingIsSentOrRead)
         EXPECT_FALSE(empty.keyPressed(K(code)));
     EXPECT_EQ(empty.m_ucCurDumpData[0], kUnsent);
     EXPECT_EQ(empty.getNumSelectedRows(), 0);
+    EXPECT_EQ(sends, 0);
 
     CProgNameTable unwired;
     unwired.initialize();

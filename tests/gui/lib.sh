@@ -3,19 +3,24 @@
 # exit), and the display, the window manager and the programs are stopped.
 set -euo pipefail
 
+# The programs allow one instance per machine (the framework's lock), so GUI
+# tests of any checkout on this machine take turns.
+exec 9>/tmp/ksqx-gui-tests.lock
+flock -w 600 9 || { echo "FAIL: another GUI test held the lock for 10 minutes" >&2; exit 1; }
+
 SRC="${KSQX_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 T=$(mktemp -d /tmp/ksqx-gui.XXXXXX)
 PROGRAM_PIDS=()
 
 cleanup() {
   local rc=$?
-  for p in "${PROGRAM_PIDS[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done
-  [ -f "$T/display/pids" ] && kill $(cat "$T/display/pids") 2>/dev/null || true
   if [ $rc -ne 0 ]; then
     echo "--- program output ---"; cat "$T"/prog*.log 2>/dev/null || true
     [ -n "${DISPLAY:-}" ] && import -window root "$T/failure.png" 2>/dev/null && \
       cp "$T/failure.png" "${KSQX_BUILD_DIR:-/tmp}/gui-failure-$(basename "$0" .sh).png" 2>/dev/null || true
   fi
+  for p in "${PROGRAM_PIDS[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done
+  [ -f "$T/display/pids" ] && kill $(cat "$T/display/pids") 2>/dev/null || true
   chmod -R u+w "$T" 2>/dev/null || true
   rm -rf "$T"
   exit $rc
@@ -87,12 +92,33 @@ answer_box() {
   wait_gone "$1"
 }
 
-# wait_exit PID SECONDS: waits for the process to end; prints its exit code.
+# wait_id_gone ID [SECONDS]: waits until that window is no longer visible.
+wait_id_gone() {
+  local id="$1" secs="${2:-10}"
+  for _ in $(seq 1 $((secs * 10))); do
+    xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$id" || return 0
+    sleep 0.1
+  done
+  fail "window $id still there after ${secs}s"
+}
+
+# answer_version_box: the version box has the application's name as title,
+# like the main window that follows it, so it is followed by its id.
+answer_version_box() {
+  local id
+  id=$(wait_window "$APP_TITLE")
+  key_to "$id" Return
+  wait_id_gone "$id"
+}
+
+# wait_exit PID SECONDS: waits for the process to end; sets EXIT_CODE.
+# (Not in a command substitution: only this shell can wait for its child.)
 wait_exit() {
   local pid="$1" secs="$2"
   for _ in $(seq 1 $((secs * 10))); do
     if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid" 2>/dev/null && echo 0 || echo $?
+      EXIT_CODE=0
+      wait "$pid" 2>/dev/null || EXIT_CODE=$?
       return 0
     fi
     sleep 0.1
@@ -104,7 +130,7 @@ wait_exit() {
 # unit attached, the one connection error box.
 APP_TITLE="Orlan Kestrum QX Sound Librarian"
 pass_startup_boxes() {
-  answer_box "$APP_TITLE" Return   # the version box has the application's name as title
+  answer_version_box
   wait_window "$APP_TITLE" >/dev/null
   answer_box "MIDI Connection Error:" Return
 }

@@ -9,7 +9,7 @@ start_display
 start_program "$WIN_PROGRAM"
 main_pid=$PROGRAM_PID
 
-answer_box "$APP_TITLE" Return
+answer_version_box
 win=$(wait_window "$APP_TITLE")
 wait_window "MIDI Connection Error:" >/dev/null
 sleep 0.5
@@ -24,17 +24,17 @@ import -window "$win" "$shots/main-window.png"
 
 # A second launch ends at once with exit code 0 and leaves one main window.
 start_program "$WIN_PROGRAM"
-rc=$(wait_exit "$PROGRAM_PID" 10)
-[ "$rc" -eq 0 ] || fail "second launch exited with $rc"
+wait_exit "$PROGRAM_PID" 10
+[ "$EXIT_CODE" -eq 0 ] || fail "second launch exited with $EXIT_CODE"
 [ "$(window_count "$APP_TITLE")" -eq 1 ] || fail "a second main window appeared"
 
 # The close button asks first: Cancel keeps the program, OK ends it.
-xdotool windowclose "$win" 2>/dev/null || xdotool windowkill "$win"
+wmctrl -i -c "$win"   # the window manager asks the window to close
 answer_box "Quit:" Escape
 sleep 0.5
 kill -0 "$main_pid" || fail "Cancel ended the program"
-xdotool windowclose "$win"
+wmctrl -i -c "$win"
 answer_box "Quit:" Return
-rc=$(wait_exit "$main_pid" 15)
-[ "$rc" -eq 0 ] || fail "quit with exit code $rc"
+wait_exit "$main_pid" 15
+[ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 echo "startup test passed"

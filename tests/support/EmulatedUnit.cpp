@@ -306,8 +306,11 @@ void EmulatedUnit::deliver(const Bytes& message)
     std::lock_guard<std::mutex> lock(m_portMutex);
     if (!m_portOpen || m_link == nullptr)
         return;
+    const juce::MidiMessage midi(message.data(), (int) message.size());
     m_deliveryInProgress = true;
-    m_link->handleIncomingMidiMessage(nullptr, juce::MidiMessage(message.data(), (int) message.size()));
+    const auto start = std::chrono::steady_clock::now();
+    m_link->handleIncomingMidiMessage(nullptr, midi);
+    m_handlerNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
     m_deliveryInProgress = false;
     ++m_deliveriesReturned;
 }

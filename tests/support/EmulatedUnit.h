@@ -2,6 +2,7 @@
 #include "KsqxJuce.h"
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -68,6 +69,8 @@ public:
     bool idle() const; // nothing queued or being answered (a flood aside)
     int deliveriesReturned() const { return m_deliveriesReturned; }
     bool deliveryInProgress() const { return m_deliveryInProgress; }
+    // Time spent inside the link's handler, all runs together.
+    std::int64_t handlerNanoseconds() const { return m_handlerNanoseconds; }
 
     static Bytes dataLoadCompleted();
     static Bytes programDumpMessage(int progNo, const juce::uint8* packed37);
@@ -114,6 +117,7 @@ private:
     bool m_portOpen = true;
     std::atomic<bool> m_deliveryInProgress{false};
     std::atomic<int> m_deliveriesReturned{0};
+    std::atomic<std::int64_t> m_handlerNanoseconds{0};
 
     std::thread m_thread;
 };

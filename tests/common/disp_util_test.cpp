@@ -1,0 +1,177 @@
+#include "CDispUtil.h"
+#include <gtest/gtest.h>
+#include <functional>
+#include <vector>
+
+namespace
+{
+struct FormatCase
+{
+    const char* what;
+    std::function<juce::String()> call;
+    const char* expected;
+};
+
+void checkCases(const std::vector<FormatCase>& cases)
+{
+    for (const auto& c : cases)
+        EXPECT_EQ(c.call().toStdString(), c.expected) << c.what;
+}
+
+#define CASE(expr, text) FormatCase{#expr, [] { return CDispUtil::expr; }, text}
+} // namespace
+
+TEST(DispUtil, ModelTablesEndWithTheNoneRowAndRefuseValuesPastIt)
+{
+    checkCases({
+        CASE(getDispAmpType(44), " --- "),   CASE(getDispAmpType(45), "???"),
+        CASE(getDispAmpType(255), "???"),    CASE(getDispAmpType(-1), "???"),
+        CASE(getDispCabType(11), " --- "),   CASE(getDispCabType(12), "???"),
+        CASE(getDispCabType(255), "???"),    CASE(getDispCabType(-1), "???"),
+        CASE(getDispPdl1Type(4), " --- "),   CASE(getDispPdl1Type(5), "???"),
+        CASE(getDispPdl1Type(255), "???"),   CASE(getDispPdl1Type(-1), "???"),
+        CASE(getDispPdl2Type(11), " --- "),  CASE(getDispPdl2Type(12), "???"),
+        CASE(getDispPdl2Type(255), "???"),   CASE(getDispPdl2Type(-1), "???"),
+        CASE(getDispModType(11), " --- "),   CASE(getDispModType(12), "???"),
+        CASE(getDispModType(255), "???"),    CASE(getDispModType(-1), "???"),
+        CASE(getDispDlyType(4), " --- "),    CASE(getDispDlyType(5), "???"),
+        CASE(getDispDlyType(255), "???"),    CASE(getDispDlyType(-1), "???"),
+        CASE(getDispRevType(3), " --- "),    CASE(getDispRevType(4), "???"),
+        CASE(getDispRevType(255), "???"),    CASE(getDispRevType(-1), "???"),
+    });
+}
+
+TEST(DispUtil, ModelFunctionsReturnTheirTableRows)
+{
+    struct Table
+    {
+        const char* name;
+        const juce::String* rows;
+        int count;
+        juce::String (*get)(int);
+    };
+    const Table tables[] = {
+        {"amp", CDispUtil::m_sAmpType, 45, &CDispUtil::getDispAmpType},
+        {"cabinet", CDispUtil::m_sCabType, 12, &CDispUtil::getDispCabType},
+        {"pedal 1", CDispUtil::m_sPdl1Type, 5, &CDispUtil::getDispPdl1Type},
+        {"pedal 2", CDispUtil::m_sPdl2Type, 12, &CDispUtil::getDispPdl2Type},
+        {"modulation", CDispUtil::m_sModType, 12, &CDispUtil::getDispModType},
+        {"delay", CDispUtil::m_sDlyType, 5, &CDispUtil::getDispDlyType},
+        {"reverb", CDispUtil::m_sRevType, 4, &CDispUtil::getDispRevType},
+    };
+    for (const auto& t : tables)
+        for (int i = 0; i < t.count; ++i)
+        {
+            EXPECT_EQ(t.get(i), t.rows[i]) << t.name << " " << i;
+            // Every row is named; only the last is the none row.
+            EXPECT_TRUE(t.rows[i].isNotEmpty()) << t.name << " " << i;
+            EXPECT_EQ(t.rows[i] == " --- ", i == t.count - 1) << t.name << " " << i;
+        }
+}
+
+TEST(DispUtil, AmpTableRepeatsItsElevenNamesUnderThreePrefixesThenElevenPedals)
+{
+    for (int i = 0; i < 11; ++i)
+    {
+        const juce::String std = CDispUtil::m_sAmpType[i];
+        ASSERT_TRUE(std.startsWith("[STD] ")) << i;
+        const juce::String name = std.substring(6);
+        EXPECT_TRUE(name.isNotEmpty() && !name.startsWith(" ")) << i;
+        EXPECT_EQ(CDispUtil::m_sAmpType[11 + i], "[SPL] " + name) << i;
+        EXPECT_EQ(CDispUtil::m_sAmpType[22 + i], "[CST] " + name) << i;
+        EXPECT_TRUE(CDispUtil::m_sAmpType[33 + i].startsWith("[PDL] ")) << i;
+        EXPECT_GT(CDispUtil::m_sAmpType[33 + i].length(), 6) << i;
+    }
+}
+
+TEST(DispUtil, NumberFormatters)
+{
+    checkCases({
+        CASE(getDispValue(0), "0.0"),        CASE(getDispValue(5), "0.5"),
+        CASE(getDispValue(9), "0.9"),        CASE(getDispValue(10), "1.0"),
+        CASE(getDispValue(123), "12.3"),     CASE(getDispValue(255), "25.5"),
+        CASE(getDispNRValue(0), "0.0"),      CASE(getDispNRValue(1), "0.2"),
+        CASE(getDispNRValue(4), "0.8"),      CASE(getDispNRValue(5), "1.0"),
+        CASE(getDispNRValue(7), "1.4"),      CASE(getDispNRValue(50), "10.0"),
+        CASE(getDispNRValue(255), "51.0"),
+        CASE(getDispDlyTime(0), "0[ms]"),    CASE(getDispDlyTime(1000), "1000[ms]"),
+        CASE(getDispDlyTime(65535), "65535[ms]"),
+    });
+}
+
+TEST(DispUtil, SpeedHasTwoFixedTextsAndComputesTheRestFromTheTruncatedQuotient)
+{
+    checkCases({
+        CASE(getDispSpeed(-1), " --- "),        CASE(getDispSpeed(0), " --- "),
+        CASE(getDispSpeed(32), " --- "),        CASE(getDispSpeed(33), "30[Hz]"),
+        CASE(getDispSpeed(34), "29.41[Hz]"),    CASE(getDispSpeed(65), "15.38[Hz]"),
+        CASE(getDispSpeed(66), "15[Hz]"),       CASE(getDispSpeed(67), "14.93[Hz]"),
+        CASE(getDispSpeed(69), "14.49[Hz]"),    CASE(getDispSpeed(100), "10.00[Hz]"),
+        CASE(getDispSpeed(2000), "0.50[Hz]"),   CASE(getDispSpeed(3000), "0.33[Hz]"),
+        // 1000000 / 65535 is 15, shown as 0.01 (0.015 is just below the half).
+        CASE(getDispSpeed(65535), "0.01[Hz]"),
+    });
+}
+
+TEST(DispUtil, SwitchLikeWords)
+{
+    checkCases({
+        CASE(getDispPitchShift(0), "-12"),  CASE(getDispPitchShift(11), "-1"),
+        CASE(getDispPitchShift(12), "0"),   CASE(getDispPitchShift(13), "DT"),
+        CASE(getDispPitchShift(14), "+1"),  CASE(getDispPitchShift(25), "+12"),
+        CASE(getDispPitchShift(-1), "-13"),
+        CASE(getDispFiltron(0), "UP"),      CASE(getDispFiltron(-1), "UP"),
+        CASE(getDispFiltron(1), "DOWN"),    CASE(getDispFiltron(255), "DOWN"),
+        CASE(getDispTalkMod(0), "TYPE1"),   CASE(getDispTalkMod(-1), "TYPE1"),
+        CASE(getDispTalkMod(1), "TYPE2"),   CASE(getDispTalkMod(255), "TYPE2"),
+    });
+}
+
+TEST(DispUtil, ExpressionTargetTextForEveryTargetAndType)
+{
+    // Expected text of (t, v) for t 0 to 26 and v 0 to 12; v of 11 and 12 are
+    // beyond every effect table.
+    auto expected = [](int t, int v) -> std::string {
+        switch (t)
+        {
+            case 1: return "VOLUME";
+            case 4:
+            {
+                const char* p1[] = {"P1 SENS", "P1 MANUAL", "P1 TONE", "P1 ENERGIZE"};
+                return v <= 3 ? p1[v] : " --- ";
+            }
+            case 8:
+            {
+                const char* p2[] = {"P2 MANUAL", "P2 LEVEL", "P2 TONE", "P2 MANUAL", "P2 SPEED"};
+                return v <= 4 ? p2[v] : v <= 10 ? "P2 GAIN" : " --- ";
+            }
+            case 12: return "A/P GAIN";
+            case 16:
+            {
+                const char* mod[] = {"MOD DEPTH", "MOD DEPTH",  "MOD RESO",    "MOD RESO",
+                                     "MOD DEPTH", "MOD DEPTH",  "MOD DEPTH",   "MOD ATTACK",
+                                     "MOD BALANCE", "MOD FREQ", "MOD TALK"};
+                return v <= 10 ? mod[v] : " --- ";
+            }
+            case 17: return (v == 9 || v == 10) ? "MOD RESO" : " --- ";
+            case 18: return v <= 6 ? "MOD SPEED" : v == 8 ? "MOD PITCH" : " --- ";
+            case 20: return "DLY INPUT";
+            case 21: return "DLY FBACK";
+            case 24: return "REV INPUT";
+            default: return " --- ";
+        }
+    };
+    for (int t = 0; t <= 26; ++t)
+        for (int v = 0; v <= 12; ++v)
+            EXPECT_EQ(CDispUtil::getDispExpTarget(t, v).toStdString(), expected(t, v)) << t << ", " << v;
+
+    checkCases({
+        CASE(getDispExpTarget(1, 255), "VOLUME"),   CASE(getDispExpTarget(1, -1), "VOLUME"),
+        CASE(getDispExpTarget(12, 255), "A/P GAIN"), CASE(getDispExpTarget(24, -1), "REV INPUT"),
+        CASE(getDispExpTarget(255, 0), " --- "),    CASE(getDispExpTarget(-1, 0), " --- "),
+        CASE(getDispExpTarget(-4, 0), " --- "),     CASE(getDispExpTarget(4, -1), " --- "),
+        CASE(getDispExpTarget(8, -1), " --- "),     CASE(getDispExpTarget(16, -1), " --- "),
+        CASE(getDispExpTarget(17, -1), " --- "),    CASE(getDispExpTarget(18, -1), " --- "),
+        CASE(getDispExpTarget(18, 255), " --- "),
+    });
+}
