@@ -94,5 +94,22 @@ timeout -k 10 "$HOST_SECONDS" qemu-system-x86_64 \
   </dev/null >"$OUT/console.log" 2>&1 || qemu_rc=$?
 guest_secs=$(($(date +%s) - boot))
 note "guest ran ${guest_secs} s (qemu exit $qemu_rc)"
-cat "$OUT/console.log"; cat "$OUT/steps.log" 2>/dev/null
-finish 0
+
+# The checks, on the host.
+failures=0
+check() { if eval "$2"; then note "ok: $1"; else note "FAIL: $1"; failures=$((failures + 1)); fi; }
+same() { [ -f "$1" ] && [ -f "$2" ] && cmp -s "$1" "$2"; }
+check "the guest powered off in time" '[ "$qemu_rc" -eq 0 ] && grep -q "reboot: Power down" "$OUT/console.log"'
+check "the steps in the guest passed" '[ "$(cat "$OUT/steps.rc" 2>/dev/null)" = 0 ]'
+check "the saved library file is the unit's 100 programs" 'same "$OUT/saved.ksqx" "$OUT/unit-initial.bin"'
+check "the unit received the user area (its own programs), in order" 'same "$OUT/unit-dumps.bin" "$OUT/unit-initial.bin"'
+check "the unit stored what it received" 'same "$OUT/unit-stored.bin" "$OUT/unit-initial.bin"'
+check "the program ended with exit code 0" '[ "$(cat "$OUT/program.rc" 2>/dev/null)" = 0 ]'
+check "the settings file was written (66 bytes)" '[ -f "$OUT/setting.ksqc" ] && [ "$(stat -c %s "$OUT/setting.ksqc")" -eq 66 ]'
+if [ "$failures" -ne 0 ]; then
+  echo "--- guest console ---"; tail -n 40 "$OUT/console.log" || true
+  echo "--- guest steps ---"; cat "$OUT/steps.log" 2>/dev/null || true
+  echo "--- the unit's log (last lines) ---"; tail -n 20 "$OUT/unit.log" 2>/dev/null || true
+  echo "(everything is in $OUT)"
+fi
+finish $((failures > 0))

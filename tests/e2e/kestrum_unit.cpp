@@ -8,7 +8,9 @@
 // Writes OUT_DIR/unit-initial.bin (its 100 dumps at the start) and
 // OUT_DIR/unit.ready once its port is up; at SIGTERM, SIGINT or after
 // SECONDS: unit-received.bin (every sysex message it received, back to back),
-// unit-stored.bin (its 100 dumps now), unit-current.bin and unit.log.
+// unit-dumps.bin (the program dumps among them, in order), unit-stored.bin
+// (its 100 dumps now) and unit-current.bin. unit.log has a
+// line for every message, written as it goes, so a test can follow it.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 
@@ -87,8 +89,11 @@ public:
         m_initial = m_programs;
     }
 
-    bool open()
+    bool open(const std::string& logPath)
     {
+        m_logFile = std::fopen(logPath.c_str(), "w");
+        if (m_logFile == nullptr)
+            return false;
         if (snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
             return false;
         snd_seq_set_client_name(m_seq, "Kestrum QX");
@@ -136,17 +141,22 @@ public:
     void writeResults(const std::string& out)
     {
         writeFile(out + "/unit-received.bin", m_receivedBytes);
+        writeFile(out + "/unit-dumps.bin", m_dumps);
         writeFile(out + "/unit-stored.bin", m_programs);
         writeFile(out + "/unit-current.bin", m_current);
-        m_log += "received " + std::to_string(m_receivedCount) + " messages, sent " + std::to_string(m_sentCount)
-                 + "\n";
-        writeFile(out + "/unit.log", Bytes(m_log.begin(), m_log.end()));
+        log("received " + std::to_string(m_receivedCount) + " messages, sent " + std::to_string(m_sentCount));
+        std::fclose(m_logFile);
+        m_logFile = nullptr;
     }
 
     const Bytes& initial() const { return m_initial; }
 
 private:
-    void log(const std::string& line) { m_log += line + "\n"; }
+    void log(const std::string& line)
+    {
+        std::fprintf(m_logFile, "%s\n", line.c_str());
+        std::fflush(m_logFile);
+    }
 
     void take(const snd_seq_event_t* ev)
     {
@@ -195,6 +205,7 @@ private:
         else if (m.size() == kDumpSize && hasUnitHeader(m, 0x4C) && m[7] == 0x20 && m[8] < kPrograms)
         {
             std::copy(m.begin(), m.end(), m_programs.begin() + (long) (m[8] * kDumpSize));
+            m_dumps.insert(m_dumps.end(), m.begin(), m.end());
             send({0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7});
         }
         else if (m.size() == kCurDumpSize && hasUnitHeader(m, 0x40))
@@ -223,9 +234,9 @@ private:
 
     snd_seq_t* m_seq = nullptr;
     int m_port = -1;
-    Bytes m_programs, m_initial, m_current, m_pending, m_receivedBytes;
+    Bytes m_programs, m_initial, m_current, m_pending, m_receivedBytes, m_dumps;
     int m_receivedCount = 0, m_sentCount = 0;
-    std::string m_log;
+    FILE* m_logFile = nullptr;
 };
 } // namespace
 
@@ -244,7 +255,7 @@ int main(int argc, char** argv)
     std::signal(SIGINT, onSignal);
 
     Unit unit(seed);
-    if (!unit.open())
+    if (!unit.open(out + "/unit.log"))
     {
         std::fprintf(stderr, "kestrum_unit: no ALSA sequencer port\n");
         return 1;
