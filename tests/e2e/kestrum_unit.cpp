@@ -82,7 +82,9 @@ public:
                 x ^= x << 13;
                 x ^= x >> 17;
                 x ^= x << 5;
-                m_programs.push_back((std::uint8_t) (x & 0x7F));
+                // The last group's high-bit byte carries bits for four values
+                // only; the unit leaves the other bits clear.
+                m_programs.push_back((std::uint8_t) (x & (i == 32 ? 0x0F : 0x7F)));
             }
             m_programs.push_back(0xF7);
         }
