@@ -42,7 +42,7 @@ bool writeFile(const std::string& path, const Bytes& data)
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr)
         return false;
-    const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
     return std::fclose(f) == 0 && ok;
 }
 
@@ -89,6 +89,14 @@ public:
             m_programs.push_back(0xF7);
         }
         m_initial = m_programs;
+    }
+
+    ~Unit()
+    {
+        if (m_seq != nullptr)
+            snd_seq_close(m_seq);
+        if (m_logFile != nullptr)
+            std::fclose(m_logFile);
     }
 
     bool open(const std::string& logPath)
