@@ -6,6 +6,9 @@
 # read-only with a tmpfs overlay on top; results come back through a second,
 # writable share. The kernel package is unpacked into build/e2e-alsa, never
 # installed. Prints "e2e-alsa: N passed, N failed" last.
+# KSQX_E2E_SECONDS bounds the guest (300); KSQX_E2E_PROGRAM runs another
+# build of the program (e.g. ./build-asan/MendrelWin) in place of the one the
+# run command starts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SRC="$PWD"
@@ -15,8 +18,11 @@ GUEST_SECONDS=$((HOST_SECONDS > 120 ? HOST_SECONDS - 60 : HOST_SECONDS / 2))  # 
 started=$(date +%s)
 
 note() { echo "e2e-alsa: $*"; }
+# A step before the checks that fails still ends with the summary line.
+trap 'rc=$?; [ $rc -ne 0 ] && [ -z "${finished:-}" ] && echo "e2e-alsa: 0 passed, 1 failed"' EXIT
 finish() {
   local failed=$1
+  finished=1
   note "took $(($(date +%s) - started)) s"
   if [ "$failed" -eq 0 ]; then echo "e2e-alsa: 1 passed, 0 failed"; else echo "e2e-alsa: 0 passed, 1 failed"; fi
   exit "$failed"
@@ -77,6 +83,7 @@ rm -rf "$OUT" && mkdir -p "$OUT"
 cat >"$OUT/guest.env" <<EOF
 SRC='$SRC'
 UNIT='$E/kestrum_unit'
+PROGRAM='${KSQX_E2E_PROGRAM:-./build/MendrelWin}'
 GUEST_SECONDS=$GUEST_SECONDS
 EOF
 note "booting the guest (at most ${HOST_SECONDS} s)"

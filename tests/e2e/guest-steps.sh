@@ -46,7 +46,7 @@ for _ in $(seq 1 100); do [ -e "$OUT/unit.ready" ] && break; sleep 0.1; done
 step "unit up"
 
 # As the run command starts it: from the source folder.
-(cd "$SRC" && exec ./build/MendrelWin >"$OUT/program.log" 2>&1) &
+(cd "$SRC" && exec "$PROGRAM" >"$OUT/program.log" 2>&1) &
 main_pid=$!
 PROGRAM_PIDS+=("$main_pid")
 
