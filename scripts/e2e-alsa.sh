@@ -40,7 +40,7 @@ if ! kernel_ready; then
   pkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}' || true)
   if [ -z "$pkg" ]; then apt-get update -qq; pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}'); fi
   note "unpacking $pkg"
-  (cd "$E/dl" && apt-get download -q "$pkg" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+  (cd "$E/dl" && apt-get download -qq "$pkg" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
   dpkg-deb -x "$E"/dl/"$pkg"_*.deb "$E/kroot"
   kv=$(ls "$E/kroot/lib/modules")
   busybox depmod -b "$E/kroot" "$kv"
