@@ -28,6 +28,11 @@ struct OpenPanel : ::testing::Test
         delete panel;
     }
 
+    // Lets the timer thread deliver what it holds: while a callback of its
+    // waits for the message loop, its clock runs on and is later taken off
+    // every timer, a restarted one included.
+    void settle() { pumpMessages(50); }
+
     // Milliseconds from now until the panel has hidden itself (-1: not
     // within the limit), with the message loop running.
     int msUntilClosed(int limit)
@@ -128,6 +133,7 @@ TEST_F(OpenPanel, ReportsReachOnlyAVisiblePanel)
 TEST_F(OpenPanel, ClosesHalfASecondAfterCompletionAndResetsTheValue)
 {
     actions.OpenProgressDialog();
+    settle();
     actions.updateProgress(100);
     const int ms = msUntilClosed(500 + kSlack);
     EXPECT_GE(ms, 500 - kEarly);
@@ -143,6 +149,7 @@ TEST_F(OpenPanel, ClosesHalfASecondAfterCompletionAndResetsTheValue)
 TEST_F(OpenPanel, StalledTransferClosesAfterThreeSeconds)
 {
     actions.OpenProgressDialog();
+    settle();
     actions.updateProgress(57);
     const int ms = msUntilClosed(3000 + kSlack);
     EXPECT_GE(ms, 3000 - kEarly);
