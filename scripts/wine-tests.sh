@@ -30,7 +30,7 @@ fi
 mkdir -p "$WINEPREFIX"
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
 out=$(cd "$OUT" && timeout 120 wine ksqx_wine_data_folder_test.exe 2>&1 | tr -d '\r')
-echo "$out" | grep -v '^[0-9]* passed' | sed 's/^/wine: data folder: /'
+echo "$out" | sed 's/^/wine: data folder: /'
 line=$(echo "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -n 1)
 if [ -n "$line" ]; then
   read -r p _ f _ <<<"$line"

@@ -19,6 +19,30 @@ wine_cleanup() {
 trap wine_cleanup EXIT
 trap 'exit 143' TERM INT
 ok() { echo "ok: $*"; }
+# chord_to WINDOW_ID KEY: Control+KEY with the Control key held a moment;
+# Wine reads the modifier from its own key state, which a quick chord
+# outruns.
+chord_to() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
+  sleep 0.3
+  xdotool keydown Control_L; sleep 0.3; xdotool key "$2"; sleep 0.3; xdotool keyup Control_L
+  sleep 0.3
+}
+# wait_dialog [SECONDS]: the native file dialog has no title; it is the
+# program's visible window of dialog size. Prints its id.
+wait_dialog() {
+  local secs="${1:-20}" i
+  for _ in $(seq 1 $((secs * 5))); do
+    for i in $(xdotool search --onlyvisible --class "mendrelwin.exe" 2>/dev/null); do
+      eval "$(xdotool getwindowgeometry --shell "$i" 2>/dev/null)"
+      if [ "${WIDTH:-0}" -ge 400 ] && [ "${HEIGHT:-0}" -ge 300 ] && [ -z "$(xdotool getwindowname "$i" 2>/dev/null)" ]; then
+        echo "$i"; return 0
+      fi
+    done
+    sleep 0.2
+  done
+  fail "no file dialog within ${secs}s"
+}
 
 start_display
 # lib.sh points HOME into the test's folder; Wine takes the user's folders from
@@ -82,12 +106,11 @@ ok "library file from the command line opened"
 
 # Save through the native dialog: a typed path and Return.
 saved="$T/saved.ksqx"
-key_to "$win" ctrl+s
-dlg=$(wait_window "Save As" 20)
-sleep 0.5
-xdotool windowactivate --sync "$dlg" 2>/dev/null || true
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 20 "$(winpath "$saved")"
+chord_to "$win" s
+dlg=$(wait_dialog 30)
+sleep 1
+xdotool type --delay 30 "$(winpath "$saved")"
+sleep 0.3
 xdotool key Return
 wait_id_gone "$dlg" 15
 for _ in $(seq 1 50); do [ -f "$saved" ] && [ "$(stat -c %s "$saved")" -eq 4700 ] && break; sleep 0.2; done
@@ -95,7 +118,7 @@ for _ in $(seq 1 50); do [ -f "$saved" ] && [ "$(stat -c %s "$saved")" -eq 4700 
 [ "$(stat -c %s "$saved")" -eq 4700 ] || fail "Save wrote $(stat -c %s "$saved") bytes"
 ok "Save wrote 4700 bytes"
 
-key_to "$win" ctrl+q
+chord_to "$win" q
 answer_box "Quit:" Return
 wait_exit "$main_pid" 30
 [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
