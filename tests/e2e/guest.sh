@@ -5,11 +5,20 @@
 # Usage (as init): guest.sh OUT_DIR
 OUT="$1"
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-for d in /tmp /run /var/tmp /dev/shm; do mkdir -p "$d"; mount -t tmpfs -o mode=1777 tmpfs "$d"; done
-mkdir -p /dev/pts && mount -t devpts devpts /dev/pts
-ip link set lo up 2>/dev/null || true
 # shellcheck source=/dev/null
 source "$OUT/guest.env"
+# The checkout may itself lie below one of the folders made private here (a
+# clone in /tmp): it is kept aside and put back on top.
+mkdir -p /mnt/ksqx-src && mount --bind "$SRC" /mnt/ksqx-src
+for d in /tmp /run /var/tmp /dev/shm; do
+  mkdir -p "$d"
+  mount -t tmpfs -o mode=1777 tmpfs "$d"
+  case "$SRC/" in
+    "$d"/*) mkdir -p "$SRC" && mount --bind /mnt/ksqx-src "$SRC" ;;
+  esac
+done
+mkdir -p /dev/pts && mount -t devpts devpts /dev/pts
+ip link set lo up 2>/dev/null || true
 echo "guest: up after $(cut -d' ' -f1 /proc/uptime) s"
 ls -l /dev/snd 2>&1
 
