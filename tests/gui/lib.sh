@@ -187,3 +187,36 @@ wait_other_window() {
 
 # bytes FILE OFFSET COUNT: the bytes as lower-case hex without blanks.
 bytes() { od -An -v -tx1 -j "$2" -N "$3" "$1" | tr -d ' \n'; }
+# make_library_file PATH SEED: a 4700-byte library file of 100 distinct
+# programs (every data byte below 0x80).
+make_library_file() {
+  python3 - "$1" "$2" <<'PY'
+import sys
+path, seed = sys.argv[1], int(sys.argv[2])
+out = bytearray()
+for n in range(100):
+    out += bytes([0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x4C, 0x20, n])
+    out += bytes(((seed * 31 + n * 7 + i * 13) % 0x80) for i in range(37))
+    out += bytes([0xF7])
+open(path, "wb").write(out)
+PY
+}
+
+# pixels_of WINDOW_ID RRGGBB: how many pixels of the window have the colour.
+pixels_of() {
+  import -window "$1" png:- 2>/dev/null | convert - -format %c histogram:info:- 2>/dev/null |
+    awk -v c="#$2" 'toupper($3) == toupper(c) { gsub(":", "", $1); n += $1 } END { print n + 0 }'
+}
+
+# wait_pixels WINDOW_ID RRGGBB AT_LEAST [SECONDS]: waits until the window
+# shows at least that many pixels of the colour (repaints can lag on a
+# loaded machine); fails otherwise.
+wait_pixels() {
+  local n
+  for _ in $(seq 1 $(( ${4:-10} * 4 ))); do
+    n=$(pixels_of "$1" "$2")
+    [ "$n" -ge "$3" ] && return 0
+    sleep 0.25
+  done
+  fail "only $n pixels of #$2 (wanted $3)"
+}
