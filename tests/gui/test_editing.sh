@@ -108,10 +108,12 @@ xdotool key Return
 wait_id_gone "$dialog"
 saved="$XDG_CONFIG_HOME/KestrumQX/edited.ksqx"
 wait_file_size "$saved" 4700
-for r in $(seq 0 99); do
-  exp=$(bytes "$T/expected.ksqx" $((r * 47)) 47) got=$(bytes "$saved" $((r * 47)) 47)
-  [ "$exp" = "$got" ] || fail "saved record $r is $got, expected $exp"
-done
+if ! cmp -s "$T/expected.ksqx" "$saved"; then
+  for r in $(seq 0 99); do
+    exp=$(bytes "$T/expected.ksqx" $((r * 47)) 47) got=$(bytes "$saved" $((r * 47)) 47)
+    [ "$exp" = "$got" ] || fail "saved record $r is $got, expected $exp"
+  done
+fi
 
 key_to "$win" ctrl+q
 answer_box "Quit:" Return
