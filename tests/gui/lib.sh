@@ -220,3 +220,25 @@ wait_pixels() {
   done
   fail "only $n pixels of #$2 (wanted $3)"
 }
+
+# answer_box_id ID KEY: presses the key in that box until it has gone (a box
+# that has just appeared on a slow machine may not take the first key yet).
+answer_box_id() {
+  local id="$1"
+  [ -n "$id" ] || fail "no box to answer with $2"
+  for _ in 1 2 3 4 5; do
+    key_to "$id" "$2"
+    for _ in $(seq 1 30); do
+      xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$id" || return 0
+      sleep 0.1
+    done
+  done
+  fail "window $id did not take the key $2"
+}
+
+# pass_startup_boxes_surely: pass_startup_boxes, with the keys repeated.
+pass_startup_boxes_surely() {
+  answer_box_id "$(wait_window "$APP_TITLE")" Return
+  wait_window "$APP_TITLE" >/dev/null
+  answer_box_id "$(wait_window "MIDI Connection Error:")" Return
+}

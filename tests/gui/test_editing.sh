@@ -34,7 +34,7 @@ EOF
 start_display
 start_program "$WIN_PROGRAM" "$T/lib.ksqx"
 main_pid=$PROGRAM_PID
-pass_startup_boxes
+pass_startup_boxes_surely
 win=$(wait_window "$APP_TITLE")
 window_geometry "$win"
 shots="${KSQX_BUILD_DIR:-$T}/screenshots"
@@ -116,7 +116,7 @@ if ! cmp -s "$T/expected.ksqx" "$saved"; then
 fi
 
 key_to "$win" ctrl+q
-answer_box "Quit:" Return
+answer_box_id "$(wait_window "Quit:")" Return
 wait_exit "$main_pid" 15
 [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 echo "editing test passed"

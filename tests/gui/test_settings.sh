@@ -18,7 +18,7 @@ shot="$T/shot.png"
 start_main() {
   start_program "$WIN_PROGRAM"
   main_pid=$PROGRAM_PID
-  pass_startup_boxes
+  pass_startup_boxes_surely
   win=$(wait_window "$APP_TITLE")
   window_geometry "$win"
 }
@@ -42,7 +42,7 @@ measure_table() {
 
 quit_main() {
   key_to "$win" ctrl+q
-  answer_box "Quit:" Return
+  answer_box_id "$(wait_window "Quit:")" Return
   wait_exit "$main_pid" 15
   [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 }
