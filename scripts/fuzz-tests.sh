@@ -7,7 +7,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${ROOT}/build-fuzz"
 SECONDS_TO_RUN="${1:-30}"
 export CCACHE_BASEDIR="${ROOT}" CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=time_macros
-CC=clang CXX=clang++ cmake -S "${ROOT}" -B "${BUILD}" -G Ninja -DKSQX_SANITIZE=ON -DKSQX_BENCH=OFF >/dev/null
+CC=clang CXX=clang++ cmake -S "${ROOT}" -B "${BUILD}" -G Ninja -DKSQX_SANITIZE=ON -DKSQX_FUZZ=ON -DKSQX_BENCH=OFF >/dev/null
 ninja -C "${BUILD}" library_reader_fuzz
 corpus="${BUILD}/fuzz-corpus"
 mkdir -p "${corpus}"

@@ -13,6 +13,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   fonts-dejavu-core fonts-liberation
   xvfb xdotool openbox wmctrl x11-utils imagemagick
+  qemu-system-x86 busybox-static
 )
 
 missing=()

@@ -1,4 +1,5 @@
 #include "CAboutDialogComponent.h"
+#include "CPanelLook.h"
 
 namespace
 {
@@ -20,13 +21,7 @@ CAboutDialogComponent::CAboutDialogComponent()
     : m_bConnected(false), m_pOKButton(nullptr), m_pTitleLabel(nullptr), m_pVersionLabel(nullptr),
       m_pConnectionLabel(nullptr), m_pLogoLink(nullptr)
 {
-    m_pOKButton = new juce::TextButton("new button", juce::String());
-    addAndMakeVisible(m_pOKButton);
-    m_pOKButton->setButtonText("OK");
-    m_pOKButton->addListener(this);
-    m_pOKButton->setColour(juce::TextButton::buttonColourId, juce::Colour(0xff505050));
-    m_pOKButton->setColour(juce::TextButton::buttonOnColourId, juce::Colour(0xff2f2fcb));
-    m_pOKButton->setColour(juce::TextButton::textColourOffId, juce::Colours::white);
+    m_pOKButton = CPanelLook::makeButton(*this, *this, "OK");
 
     m_pTitleLabel = makeLabel(*this, "labelTitle", "Kestrum QX Sound Librarian", 17.0f);
     m_pTitleLabel->setColour(juce::Label::textColourId, juce::Colour(0xff2f2f2f));
@@ -68,15 +63,8 @@ CAboutDialogComponent::~CAboutDialogComponent()
 
 void CAboutDialogComponent::paint(juce::Graphics& g)
 {
-    g.fillAll(juce::Colours::white);
-
-    g.setGradientFill(juce::ColourGradient(juce::Colour(0xffe9e9e9), 24.0f, 16.0f, juce::Colour(0xffa1a1a1), 152.0f,
-                                           128.0f, true));
-    g.fillRect(0, 0, 240, 300);
-
-    g.setGradientFill(juce::ColourGradient(juce::Colours::dimgrey, 288.0f, 280.0f, juce::Colour(0xffafafaf), 248.0f,
-                                           216.0f, false));
-    g.drawRect(0, 0, 240, 300, 5);
+    CPanelLook::paintBackground(g, juce::Colours::white, 240, 300, {152.0f, 128.0f}, 5, {288.0f, 280.0f},
+                                {248.0f, 216.0f});
 
     // Opaque, so the logo is drawn at full opacity in its own colours. An
     // image that did not decode is simply left out.

@@ -1,4 +1,5 @@
 #include "CConfigDialogComponent.h"
+#include "CPanelLook.h"
 #include "CNVBPath.h"
 #include "CProgNameTable.h"
 
@@ -19,8 +20,6 @@ constexpr int kMaxStoredWindowSize = 255 * 10 + 9;
 const char* const kSettingsFolderName = "KestrumQX";
 const char* const kSettingsFileName = "setting.ksqc";
 
-const juce::uint32 kButtonColour = 0xff505050;
-const juce::uint32 kButtonOnColour = 0xff2f2fcb;
 
 // The show/hide toggles in the order they are created; flag is the index of
 // the toggle's live flag in m_bColumnVisible.
@@ -64,14 +63,7 @@ int showHideByteOfFlag(int flag) { return kShowHideBytes + CProgNameTable::sm_ai
 
 juce::TextButton* makeButton(CConfigDialogComponent& panel, const juce::String& text)
 {
-    auto* button = new juce::TextButton("new button", juce::String());
-    panel.addAndMakeVisible(button);
-    button->setButtonText(text);
-    button->addListener(&panel);
-    button->setColour(juce::TextButton::buttonColourId, juce::Colour(kButtonColour));
-    button->setColour(juce::TextButton::buttonOnColourId, juce::Colour(kButtonOnColour));
-    button->setColour(juce::TextButton::textColourOffId, juce::Colours::white);
-    return button;
+    return CPanelLook::makeButton(panel, panel, text);
 }
 } // namespace
 
@@ -170,15 +162,8 @@ CConfigDialogComponent::~CConfigDialogComponent()
 
 void CConfigDialogComponent::paint(juce::Graphics& g)
 {
-    g.fillAll(juce::Colour(0xffd8d8d8));
-
-    g.setGradientFill(juce::ColourGradient(juce::Colour(0xffe9e9e9), 24.0f, 16.0f, juce::Colour(0xffa1a1a1), 176.0f,
-                                           80.0f, true));
-    g.fillRect(0, 0, 320, 320);
-
-    g.setGradientFill(juce::ColourGradient(juce::Colours::dimgrey, 288.0f, 280.0f, juce::Colour(0xffafafaf), 248.0f,
-                                           216.0f, false));
-    g.drawRect(0, 0, 320, 320, 5);
+    CPanelLook::paintBackground(g, juce::Colour(0xffd8d8d8), 320, 320, {176.0f, 80.0f}, 5, {288.0f, 280.0f},
+                                {248.0f, 216.0f});
 
     g.setColour(juce::Colours::black);
     g.setFont(juce::Font("Arial", 13.0f, juce::Font::plain));

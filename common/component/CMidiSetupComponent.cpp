@@ -1,4 +1,5 @@
 #include "CMidiSetupComponent.h"
+#include "CPanelLook.h"
 #include "ActionManager.h"
 #include <cstring>
 
@@ -36,13 +37,7 @@ CMidiSetupComponent::CMidiSetupComponent()
       m_ucTxProgData(), m_pOKButton(nullptr), m_pMidiInDeviceCombo(nullptr), m_pMidiOutDeviceCombo(nullptr),
       m_bRxAllProg(false), m_iRxNextProgNo(0), m_ucRxGatherData(), m_bClosingInput(false)
 {
-    m_pOKButton = new juce::TextButton("new button", juce::String());
-    addAndMakeVisible(m_pOKButton);
-    m_pOKButton->setButtonText("OK");
-    m_pOKButton->addListener(this);
-    m_pOKButton->setColour(juce::TextButton::buttonColourId, juce::Colour(0xff505050));
-    m_pOKButton->setColour(juce::TextButton::buttonOnColourId, juce::Colour(0xff2f2fcb));
-    m_pOKButton->setColour(juce::TextButton::textColourOffId, juce::Colours::white);
+    m_pOKButton = CPanelLook::makeButton(*this, *this, "OK");
 
     auto makeDeviceList = [this](const juce::String& name) {
         auto* combo = new juce::ComboBox(name);
@@ -105,15 +100,8 @@ int CMidiSetupComponent::preselectIndex(const juce::StringArray& names)
 
 void CMidiSetupComponent::paint(juce::Graphics& g)
 {
-    g.fillAll(juce::Colour(0xffd8d8d8));
-
-    g.setGradientFill(juce::ColourGradient(juce::Colour(0xffe9e9e9), 24.0f, 16.0f, juce::Colour(0xffa1a1a1), 176.0f,
-                                           80.0f, true));
-    g.fillRect(0, 0, 320, 170);
-
-    g.setGradientFill(juce::ColourGradient(juce::Colours::dimgrey, 288.0f, 136.0f, juce::Colour(0xffafafaf), 264.0f,
-                                           112.0f, false));
-    g.drawRect(0, 0, 320, 170, 5);
+    CPanelLook::paintBackground(g, juce::Colour(0xffd8d8d8), 320, 170, {176.0f, 80.0f}, 5, {288.0f, 136.0f},
+                                {264.0f, 112.0f});
 
     g.setColour(kTextColour);
     g.setFont(juce::Font("Arial", 13.0f, juce::Font::plain));

@@ -81,6 +81,21 @@ SCellContent expressionContent(const CProgParamColumn& record)
     return content;
 }
 
+// Draws a cell's text with the pixels of Graphics::drawText (left, vertically
+// centred, an ellipsis when too long) but without drawText's cache of laid-out
+// texts: one screen of the table holds far more distinct cell texts than that
+// cache keeps, so its lookups missed and cost more than a fresh layout.
+void drawCellText(juce::Graphics& g, const juce::String& text, int x, int width, int height)
+{
+    if (text.isEmpty())
+        return;
+    juce::GlyphArrangement arrangement;
+    arrangement.addCurtailedLineOfText(g.getCurrentFont(), text, 0.0f, 0.0f, (float) width, true);
+    arrangement.justifyGlyphs(0, arrangement.getNumGlyphs(), (float) x, 0.0f, (float) width, (float) height,
+                              juce::Justification::centredLeft);
+    arrangement.draw(g);
+}
+
 bool heightsNeedChange(double fontSize, double rowHeight)
 {
     return fontSize - 1.5 > rowHeight || rowHeight > fontSize + 2.5;
@@ -210,7 +225,7 @@ void CProgNameTable::paintCell(juce::Graphics& g, int rowNumber, int columnId, i
             textX = 16;
         }
         g.setColour(content.dimmed ? dimmedColour : textColour);
-        g.drawText(content.text, textX, 0, width - 4, height, juce::Justification::centredLeft, true);
+        drawCellText(g, content.text, textX, width - 4, height);
     }
 
     g.setColour(juce::Colours::black.withAlpha(kSeparatorAlpha));

@@ -1,4 +1,5 @@
 #include "CProgressDialogComponent.h"
+#include "CPanelLook.h"
 
 namespace
 {
@@ -40,15 +41,8 @@ CProgressDialogComponent::~CProgressDialogComponent()
 
 void CProgressDialogComponent::paint(juce::Graphics& g)
 {
-    g.fillAll(juce::Colours::white);
-
-    g.setGradientFill(juce::ColourGradient(juce::Colour(0xffe9e9e9), 24.0f, 16.0f, juce::Colour(0xffa1a1a1), 152.0f,
-                                           128.0f, true));
-    g.fillRect(0, 0, kPanelWidth, kPanelHeight);
-
-    g.setGradientFill(juce::ColourGradient(juce::Colours::dimgrey, 288.0f, 280.0f, juce::Colour(0xffafafaf), 248.0f,
-                                           216.0f, false));
-    g.drawRect(0, 0, kPanelWidth, kPanelHeight, 2);
+    CPanelLook::paintBackground(g, juce::Colours::white, kPanelWidth, kPanelHeight, {152.0f, 128.0f}, 2,
+                                {288.0f, 280.0f}, {248.0f, 216.0f});
 }
 
 void CProgressDialogComponent::resized()

@@ -23,6 +23,15 @@ KSPLLibComponent::MidiSetupHook& midiSetupHook()
     return hook;
 }
 
+// The command target, the command manager and the menu bar model live until
+// the process ends (the macOS main menu goes on using them after this
+// component is gone). They are recorded here so that they stay reachable.
+void keepUntilProcessEnds(const void* object)
+{
+    static auto* kept = new std::vector<const void*>();
+    kept->push_back(object);
+}
+
 juce::String settingsFolderPath()
 {
     return CNVBPath::GetApplicationDataPath(true, true, "", KSPLLibComponent::kSettingsFolderName);
@@ -47,6 +56,9 @@ KSPLLibComponent::KSPLLibComponent()
     m_pActionManager = new ActionManager();
     m_pCommandManager = new juce::ApplicationCommandManager();
     m_pMenuBarManager = new MenuBarManager(m_pCommandManager);
+    keepUntilProcessEnds(m_pActionManager);
+    keepUntilProcessEnds(m_pCommandManager);
+    keepUntilProcessEnds(m_pMenuBarManager);
     m_pCommandManager->registerAllCommandsForTarget(m_pActionManager);
     m_pMenuBarManager->setApplicationCommandManagerToWatch(m_pCommandManager);
 #if KSQX_TARGET_MAC

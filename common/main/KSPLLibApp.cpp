@@ -2,6 +2,7 @@
 #include "ActionManager.h"
 #include "CDialogUtil.h"
 #include "CProgNameTable.h"
+#include "CRepaintFallback.h"
 #include "KSPLLibAppWindow.h"
 #include "KSPLLibComponent.h"
 
@@ -34,6 +35,9 @@ void KSPLLibApp::initialise(const juce::String& commandLine)
 {
     m_bInitialised = true;
     juce::LookAndFeel::setDefaultLookAndFeel(&m_lookAndFeel);
+#if KSQX_TARGET_WIN && JUCE_WINDOWS
+    CRepaintFallback::install();
+#endif
 #if KSQX_TARGET_MAC
     installMacEventHandlers();
     parseCommandLine(getProgramCommandLine());
@@ -69,6 +73,9 @@ void KSPLLibApp::shutdown()
     m_instanceLink.stopListening();
     delete m_pMainWindow;
     m_pMainWindow = nullptr;
+#if KSQX_TARGET_WIN && JUCE_WINDOWS
+    CRepaintFallback::remove();
+#endif
     juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
 }
 

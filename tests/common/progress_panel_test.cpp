@@ -1,6 +1,6 @@
 // The progress panel: its look, and when it closes by itself, measured with
 // the real timer and the message loop running. Upper bounds are generous for
-// a loaded machine; a timer fires early only by the timer thread's own tick.
+// a loaded machine; a timer fires early only by the timer thread's round.
 #include "ActionManager.h"
 #include "CProgressDialogComponent.h"
 #include "TestSupport.h"
@@ -28,6 +28,11 @@ struct OpenPanel : ::testing::Test
         delete panel;
     }
 
+    // Lets the timer thread deliver what it holds: while a callback of its
+    // waits for the message loop, its clock runs on and is later taken off
+    // every timer, a restarted one included.
+    void settle() { pumpMessages(50); }
+
     // Milliseconds from now until the panel has hidden itself (-1: not
     // within the limit), with the message loop running.
     int msUntilClosed(int limit)
@@ -40,7 +45,10 @@ struct OpenPanel : ::testing::Test
 };
 
 constexpr int kSlack = 1500; // a loaded machine may deliver a timer late
-constexpr int kEarly = 60;   // the timer thread counts in its own ticks
+// The framework's timer thread takes the time since its last round (up to
+// 100 ms) off a timer that was just restarted, so a timer may fire that much
+// early.
+constexpr int kEarly = 150;
 } // namespace
 
 TEST(ProgressPanel, BuiltHiddenWithLabelAndBar)
@@ -125,6 +133,7 @@ TEST_F(OpenPanel, ReportsReachOnlyAVisiblePanel)
 TEST_F(OpenPanel, ClosesHalfASecondAfterCompletionAndResetsTheValue)
 {
     actions.OpenProgressDialog();
+    settle();
     actions.updateProgress(100);
     const int ms = msUntilClosed(500 + kSlack);
     EXPECT_GE(ms, 500 - kEarly);
@@ -140,6 +149,7 @@ TEST_F(OpenPanel, ClosesHalfASecondAfterCompletionAndResetsTheValue)
 TEST_F(OpenPanel, StalledTransferClosesAfterThreeSeconds)
 {
     actions.OpenProgressDialog();
+    settle();
     actions.updateProgress(57);
     const int ms = msUntilClosed(3000 + kSlack);
     EXPECT_GE(ms, 3000 - kEarly);

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include <unistd.h>
 
 TempFolder::TempFolder()
 {
@@ -6,7 +7,12 @@ TempFolder::TempFolder()
     if (auto* env = std::getenv("KSQX_TEST_TMP"))
         base = juce::File(juce::String(env));
     base.createDirectory();
-    m_folder = base.getNonexistentChildFile("ksqx_test", "", false);
+    // Named after the process and a random number: test processes running at
+    // the same time must never pick the same folder.
+    do
+        m_folder = base.getChildFile("ksqx_test_" + juce::String((int) getpid())
+                                     + "_" + juce::String::toHexString(juce::Random::getSystemRandom().nextInt64()));
+    while (m_folder.exists());
     m_folder.createDirectory();
 }
 

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# End to end over a real MIDI stack: the unmodified build/MendrelWin against
+# an emulated Kestrum QX on ALSA sequencer ports, inside a small virtual
+# machine (this machine's kernel has no ALSA; a stock Debian kernel has). The
+# guest runs this machine's own userland: its root is the host's / shared
+# read-only with a tmpfs overlay on top; results come back through a second,
+# writable share. The kernel package is unpacked into build/e2e-alsa, never
+# installed. Prints "e2e-alsa: N passed, N failed" last.
+# KSQX_E2E_SECONDS bounds the guest (300); KSQX_E2E_PROGRAM runs another
+# build of the program (e.g. ./build-asan/MendrelWin) in place of the one the
+# run command starts.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SRC="$PWD"
+E="$SRC/build/e2e-alsa"
+HOST_SECONDS="${KSQX_E2E_SECONDS:-300}"  # the whole guest, boot to power-off
+GUEST_SECONDS=$((HOST_SECONDS > 120 ? HOST_SECONDS - 60 : HOST_SECONDS / 2))  # the steps inside it
+started=$(date +%s)
+
+note() { echo "e2e-alsa: $*"; }
+# A step before the checks that fails still ends with the summary line.
+trap 'rc=$?; [ $rc -ne 0 ] && [ -z "${finished:-}" ] && echo "e2e-alsa: 0 passed, 1 failed"' EXIT
+finish() {
+  local failed=$1
+  finished=1
+  note "took $(($(date +%s) - started)) s"
+  if [ "$failed" -eq 0 ]; then echo "e2e-alsa: 1 passed, 0 failed"; else echo "e2e-alsa: 0 passed, 1 failed"; fi
+  exit "$failed"
+}
+
+bash scripts/setup.sh
+bash scripts/build.sh MendrelWin
+mkdir -p "$E"
+
+# The kernel: Debian's stock one (the cloud kernel has neither sound nor 9p).
+kernel_ready() { [ -f "$E/kernel.version" ] && [ -f "$E/kroot/boot/vmlinuz-$(cat "$E/kernel.version")" ]; }
+if ! kernel_ready; then
+  rm -rf "$E/dl" "$E/kroot"
+  mkdir -p "$E/dl"
+  pkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}' || true)
+  if [ -z "$pkg" ]; then apt-get update -qq; pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}'); fi
+  note "unpacking $pkg"
+  (cd "$E/dl" && apt-get download -qq "$pkg" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+  dpkg-deb -x "$E"/dl/"$pkg"_*.deb "$E/kroot"
+  kv=$(ls "$E/kroot/lib/modules")
+  busybox depmod -b "$E/kroot" "$kv"
+  rm -rf "$E/dl"
+  echo "$kv" >"$E/kernel.version"
+fi
+KV=$(cat "$E/kernel.version")
+MODS="$E/kroot/lib/modules/$KV"
+
+# The initramfs: busybox, our /init, and the modules for the shares, the
+# overlay and the sequencer, listed in load order (dependencies first).
+module_order() {
+  local m path deps d
+  for m in "$@"; do
+    path=$(grep -E "/$m\.ko(\.xz)?:" "$MODS/modules.dep" | cut -d: -f1)
+    [ -n "$path" ] || { echo "no module $m" >&2; exit 1; }
+    deps=$(grep -E "^$path:" "$MODS/modules.dep" | cut -d: -f2)
+    for d in $(echo $deps | tr ' ' '\n' | tac); do echo "$d"; done
+    echo "$path"
+  done | awk '!seen[$0]++'
+}
+rm -rf "$E/initramfs" && mkdir -p "$E/initramfs/bin" "$E/initramfs/modules"
+cp /bin/busybox "$E/initramfs/bin/busybox"
+cp tests/e2e/guest-init.sh "$E/initramfs/init" && chmod 755 "$E/initramfs/init"
+: >"$E/initramfs/modules.list"
+for path in $(module_order virtio_pci 9pnet_virtio 9p overlay snd-seq snd-seq-dummy); do
+  cp "$MODS/$path" "$E/initramfs/modules/"
+  basename "$path" >>"$E/initramfs/modules.list"
+done
+(cd "$E/initramfs" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1 >"$E/initramfs.cpio.gz")
+
+# The emulated unit.
+if [ ! -x "$E/kestrum_unit" ] || [ tests/e2e/kestrum_unit.cpp -nt "$E/kestrum_unit" ]; then
+  g++ -std=c++17 -O2 -Wall -Wextra -o "$E/kestrum_unit" tests/e2e/kestrum_unit.cpp -lasound
+fi
+
+# One run: a fresh output share.
+OUT="$E/run"
+rm -rf "$OUT" && mkdir -p "$OUT"
+cat >"$OUT/guest.env" <<EOF
+SRC='$SRC'
+UNIT='$E/kestrum_unit'
+PROGRAM='${KSQX_E2E_PROGRAM:-./build/MendrelWin}'
+GUEST_SECONDS=$GUEST_SECONDS
+EOF
+note "booting the guest (at most ${HOST_SECONDS} s)"
+boot=$(date +%s)
+qemu_rc=0
+timeout -k 10 "$HOST_SECONDS" qemu-system-x86_64 \
+  -accel tcg,thread=multi -cpu max -smp 4 -m 512 \
+  -nodefaults -display none -no-reboot -serial stdio -monitor none -net none \
+  -kernel "$MODS/../../../boot/vmlinuz-$KV" -initrd "$E/initramfs.cpio.gz" \
+  -append "console=ttyS0 panic=-1 quiet loglevel=4 ksqx.script=$SRC/tests/e2e/guest.sh" \
+  -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
+  -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
+  -fsdev local,id=ksqxout,path="$OUT",security_model=none,multidevs=remap \
+  -device virtio-9p-pci,fsdev=ksqxout,mount_tag=ksqxout \
+  </dev/null >"$OUT/console.log" 2>&1 || qemu_rc=$?
+guest_secs=$(($(date +%s) - boot))
+note "guest ran ${guest_secs} s (qemu exit $qemu_rc)"
+
+# The checks, on the host.
+failures=0
+check() { if eval "$2"; then note "ok: $1"; else note "FAIL: $1"; failures=$((failures + 1)); fi; }
+same() { [ -f "$1" ] && [ -f "$2" ] && cmp -s "$1" "$2"; }
+check "the guest powered off in time" '[ "$qemu_rc" -eq 0 ] && grep -q "reboot: Power down" "$OUT/console.log"'
+check "the steps in the guest passed" '[ "$(cat "$OUT/steps.rc" 2>/dev/null)" = 0 ]'
+check "the saved library file is the unit's 100 programs" 'same "$OUT/saved.ksqx" "$OUT/unit-initial.bin"'
+check "the unit received the user area (its own programs), in order" 'same "$OUT/unit-dumps.bin" "$OUT/unit-initial.bin"'
+check "the unit stored what it received" 'same "$OUT/unit-stored.bin" "$OUT/unit-initial.bin"'
+check "the program ended with exit code 0" '[ "$(cat "$OUT/program.rc" 2>/dev/null)" = 0 ]'
+check "the settings file was written (66 bytes)" '[ -f "$OUT/setting.ksqc" ] && [ "$(stat -c %s "$OUT/setting.ksqc")" -eq 66 ]'
+if [ "$failures" -ne 0 ]; then
+  echo "--- guest console ---"; tail -n 40 "$OUT/console.log" || true
+  echo "--- guest steps ---"; cat "$OUT/steps.log" 2>/dev/null || true
+  echo "--- the unit's log (last lines) ---"; tail -n 20 "$OUT/unit.log" 2>/dev/null || true
+  echo "(everything is in $OUT)"
+fi
+finish $((failures > 0))

@@ -1,0 +1,363 @@
+// Saving the user area as a library file, and the open and save dialogs'
+// shared folder: the names written, a file that is always exactly the block,
+// the replace question, and that every failure reports and leaves an
+// existing file exactly as it was.
+#include "ActionManager.h"
+#include "CProgNameTable.h"
+#include "ProgTestSupport.h"
+#include "TestSupport.h"
+#include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace
+{
+using Bytes = std::vector<unsigned char>;
+
+const char* const kSaveErrorText = "This file (or this location) is set to read-only.\n\r"
+                                   "Try again with a different file name (or a different location).";
+
+Bytes contentOf(const juce::File& f)
+{
+    juce::MemoryBlock data;
+    f.loadFileAsData(data);
+    const auto* p = static_cast<const unsigned char*>(data.getData());
+    return Bytes(p, p + data.getSize());
+}
+
+void writeBytes(const juce::File& f, size_t size, unsigned char fill)
+{
+    const Bytes data(size, fill);
+    ASSERT_TRUE(f.replaceWithData(data.data(), data.size()));
+}
+
+juce::StringArray namesIn(const juce::File& folder)
+{
+    juce::StringArray names;
+    for (const auto& f : folder.findChildFiles(juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles,
+                                               false, "*", juce::File::FollowSymlinks::no))
+        names.add(f.getFileName());
+    // Hidden ones too: a temporary file left behind would be one.
+    for (const auto& f : folder.findChildFiles(juce::File::findFilesAndDirectories, false, ".*",
+                                               juce::File::FollowSymlinks::no))
+        names.addIfNotAlreadyThere(f.getFileName());
+    names.sort(false);
+    return names;
+}
+
+void expectSaveError(const std::vector<CDialogUtil::Box>& boxes)
+{
+    ASSERT_EQ(boxes.size(), 1u);
+    const auto& box = boxes.back();
+    EXPECT_FALSE(box.okCancel);
+    EXPECT_EQ(box.icon, juce::MessageBoxIconType::WarningIcon);
+    EXPECT_EQ(box.title, "File Save Error:");
+    EXPECT_EQ(box.message, kSaveErrorText);
+    EXPECT_EQ(box.button1, "  OK  ");
+}
+
+// A command target with a table whose user area holds programs of seed 5,
+// file dialogs that answer with `choice` and record what they were asked,
+// and the working directory restored afterwards.
+struct FileCommands : ::testing::Test
+{
+    TempFolder temp;
+    BoxRecorder boxes;
+    juce::File startCwd = juce::File::getCurrentWorkingDirectory();
+    std::unique_ptr<CProgNameTable> table = std::make_unique<CProgNameTable>();
+    ActionManager actions;
+    juce::File choice;
+    std::vector<CDialogUtil::FileRequest> requests;
+
+    FileCommands()
+    {
+        table->setSize(800, 600);
+        table->initialize();
+        const auto block = progBlock(5);
+        std::copy(block.begin(), block.end(), table->m_ucReadProgData);
+        table->UpdateUserProg();
+        actions.setProgNameTable(table.get());
+        actions.setMenuEnable(true);
+        CDialogUtil::setFileHandler([this](const CDialogUtil::FileRequest& r) {
+            requests.push_back(r);
+            return choice;
+        });
+        temp.get().setAsCurrentWorkingDirectory();
+    }
+
+    ~FileCommands() override
+    {
+        CDialogUtil::setFileHandler(nullptr);
+        startCwd.setAsCurrentWorkingDirectory();
+    }
+
+    juce::File folder(const juce::String& name)
+    {
+        auto f = temp.file(name);
+        f.createDirectory();
+        return f;
+    }
+
+    // The library file of the user area as it is now.
+    Bytes expectedFile()
+    {
+        Bytes block((size_t) kProgDumpBlockSize);
+        for (int r = 0; r < kUserProgCount; ++r)
+            table->CopyProgForWrite(r, block.data() + r * kProgDumpSize);
+        return block;
+    }
+
+    void save(const juce::File& chosen)
+    {
+        choice = chosen;
+        EXPECT_TRUE(actions.perform(juce::ApplicationCommandTarget::InvocationInfo(ActionManager::kCmdFileSave)));
+    }
+    void open(const juce::File& chosen)
+    {
+        choice = chosen;
+        EXPECT_TRUE(actions.perform(juce::ApplicationCommandTarget::InvocationInfo(ActionManager::kCmdFileOpen)));
+    }
+};
+
+// The reader takes the file: 100 library rows holding the user area's
+// programs.
+void expectReaderAccepts(const juce::File& file)
+{
+    CProgNameTable reader;
+    reader.initialize();
+    reader.openWithFile(file, false); // an error box would end up in the fixture's recorder
+    ASSERT_EQ(reader.getNumRows(), 2 * kUserProgCount);
+    for (int k = 0; k < kUserProgCount; ++k)
+        ASSERT_EQ(rowValues(reader, kUserProgCount + k), progValues(5, k)) << k;
+}
+} // namespace
+
+TEST_F(FileCommands, TheNameWrittenAndAFileOfExactlyTheBlock)
+{
+    struct Case
+    {
+        const char* typed;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"bank", "bank.ksqx"},           {"bank.txt", "bank.txt.ksqx"}, {"bank.KSQX", "bank.KSQX.ksqx"},
+        {"bank.ksqx", "bank.ksqx"},      {"bank.", "bank..ksqx"},      {"my.bank.ksqx", "my.bank.ksqx"},
+        {"bank.ksqx.bak", "bank.ksqx.bak.ksqx"},
+    };
+    int n = 0;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.typed);
+        const juce::File dir = folder("case" + juce::String(n++));
+        const juce::File cwdBefore = juce::File::getCurrentWorkingDirectory();
+        requests.clear();
+        boxes.boxes.clear();
+
+        save(dir.getChildFile(c.typed));
+
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_TRUE(requests[0].save);
+        EXPECT_TRUE(requests[0].title.isEmpty());
+        EXPECT_EQ(requests[0].startIn, cwdBefore);
+        EXPECT_EQ(requests[0].patterns, "*.ksqx");
+        EXPECT_TRUE(requests[0].warnAboutOverwriting);
+
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_EQ(namesIn(dir), juce::StringArray(c.written)) << "one file, no leftovers";
+        const juce::File written = dir.getChildFile(c.written);
+        EXPECT_EQ(contentOf(written), expectedFile());
+        expectReaderAccepts(written);
+        EXPECT_EQ(juce::File::getCurrentWorkingDirectory(), dir) << "the dialog's folder is remembered";
+    }
+}
+
+TEST_F(FileCommands, SavingOverALongerFileLeavesExactlyTheBlock)
+{
+    // Typed with the extension (the dialog asked), and without it (answered
+    // " Yes " here).
+    for (const char* typed : {"bank.ksqx", "bank"})
+    {
+        SCOPED_TRACE(typed);
+        const juce::File dir = folder(juce::String("over_") + (typed[4] ? "ext" : "plain"));
+        const juce::File target = dir.getChildFile("bank.ksqx");
+        writeBytes(target, 5000, 0xAB);
+        boxes.boxes.clear();
+        boxes.answers = {true};
+
+        save(dir.getChildFile(typed));
+
+        EXPECT_EQ(boxes.boxes.size(), typed[4] ? 0u : 1u);
+        EXPECT_EQ(target.getSize(), kProgDumpBlockSize);
+        EXPECT_EQ(contentOf(target), expectedFile());
+        EXPECT_EQ(namesIn(dir), juce::StringArray("bank.ksqx"));
+        expectReaderAccepts(target);
+    }
+}
+
+TEST_F(FileCommands, ReplaceQuestionForTheNameWithTheExtensionAdded)
+{
+    const juce::File dir = folder("replace");
+    const juce::File target = dir.getChildFile("bank.ksqx");
+    for (bool yes : {false, true})
+    {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        writeBytes(target, kProgDumpBlockSize, 0x11);
+        boxes.boxes.clear();
+        boxes.answers = {yes};
+
+        save(dir.getChildFile("bank"));
+
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        const auto& box = boxes.boxes[0];
+        EXPECT_TRUE(box.okCancel);
+        EXPECT_EQ(box.icon, juce::MessageBoxIconType::WarningIcon);
+        EXPECT_EQ(box.title, "Confirm Save As:");
+        EXPECT_EQ(box.message, "bank.ksqx already exists.\n\rDo you want to replace it?");
+        EXPECT_EQ(box.button1, " Yes ");
+        EXPECT_EQ(box.button2, "  No  ");
+        EXPECT_EQ(contentOf(target), yes ? expectedFile() : Bytes((size_t) kProgDumpBlockSize, 0x11));
+        EXPECT_EQ(namesIn(dir), juce::StringArray("bank.ksqx"));
+    }
+}
+
+TEST_F(FileCommands, NoFileFromTheDialogChangesNothing)
+{
+    const juce::File sub = folder("sub");
+    const juce::File folderNamedLikeALibrary = folder("looks.ksqx");
+    for (const juce::File& answer : {juce::File(), sub, folderNamedLikeALibrary})
+    {
+        SCOPED_TRACE(answer.getFullPathName());
+        for (int command : {ActionManager::kCmdFileSave, ActionManager::kCmdFileOpen})
+        {
+            choice = answer;
+            EXPECT_TRUE(actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
+            EXPECT_EQ(juce::File::getCurrentWorkingDirectory(), temp.get());
+        }
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(namesIn(temp.get()), juce::StringArray({"looks.ksqx", "sub"}));
+    EXPECT_TRUE(namesIn(sub).isEmpty());
+    EXPECT_TRUE(namesIn(folderNamedLikeALibrary).isEmpty());
+    EXPECT_EQ(table->getNumRows(), kUserProgCount);
+}
+
+TEST_F(FileCommands, UnwritableTargetsReportAndWriteNothing)
+{
+    // Cases that stop root as well as anybody else.
+    const juce::File plainFile = temp.file("plain");
+    writeBytes(plainFile, 10, 0x22);
+    const juce::File dir = folder("targets");
+    const juce::File folderTarget = dir.getChildFile("bank.ksqx");
+    folderTarget.createDirectory();
+    folderTarget.getChildFile("inside").create();
+
+    struct Case
+    {
+        const char* what;
+        juce::File chosen;
+    };
+    const Case cases[] = {
+        {"a folder whose path runs through a file", plainFile.getChildFile("bank.ksqx")},
+        {"a missing folder", dir.getChildFile("missing").getChildFile("bank.ksqx")},
+        {"the name with the extension added is a folder", dir.getChildFile("bank")},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        boxes.boxes.clear();
+        boxes.answers = {true}; // " Yes " to the replace question
+        save(c.chosen);
+        ASSERT_FALSE(boxes.boxes.empty());
+        const std::vector<CDialogUtil::Box> last{boxes.boxes.back()};
+        expectSaveError(last);
+    }
+    EXPECT_EQ(contentOf(plainFile), Bytes(10, 0x22));
+    EXPECT_EQ(namesIn(dir), juce::StringArray("bank.ksqx"));
+    EXPECT_TRUE(folderTarget.isDirectory());
+    EXPECT_EQ(namesIn(folderTarget), juce::StringArray("inside"));
+}
+
+TEST_F(FileCommands, ReadOnlyFolderAndFileReportAndWriteNothing)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+
+    const juce::File roFolder = folder("ro_folder");
+    const juce::File rwFolder = folder("rw_folder");
+    const juce::File roFile = rwFolder.getChildFile("bank.ksqx");
+    writeBytes(roFile, 5000, 0x33);
+    ASSERT_TRUE(roFile.setReadOnly(true));
+    ASSERT_TRUE(roFolder.setReadOnly(true));
+
+    for (const juce::File& chosen : {roFolder.getChildFile("bank.ksqx"), roFile})
+    {
+        SCOPED_TRACE(chosen.getFullPathName());
+        boxes.boxes.clear();
+        save(chosen);
+        expectSaveError(boxes.boxes);
+    }
+    roFolder.setReadOnly(false);
+    EXPECT_TRUE(namesIn(roFolder).isEmpty());
+    EXPECT_EQ(contentOf(roFile), Bytes(5000, 0x33));
+    EXPECT_EQ(namesIn(rwFolder), juce::StringArray("bank.ksqx"));
+}
+
+TEST_F(FileCommands, AWriteThatFailsPartWayLeavesTheOldFile)
+{
+    // A file size limit makes the write stop after 1000 bytes, as a full
+    // disk would; it binds root too. Writes past it fail instead of
+    // raising SIGXFSZ.
+    const juce::File dir = folder("partway");
+    const juce::File existing = dir.getChildFile("bank.ksqx");
+    writeBytes(existing, 5000, 0x44);
+    const juce::File fresh = dir.getChildFile("fresh.ksqx");
+
+    for (const juce::File& target : {existing, fresh})
+    {
+        SCOPED_TRACE(target.getFileName());
+        boxes.boxes.clear();
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1000;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+        save(target);
+
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        expectSaveError(boxes.boxes);
+    }
+    EXPECT_EQ(contentOf(existing), Bytes(5000, 0x44));
+    EXPECT_EQ(namesIn(dir), juce::StringArray("bank.ksqx")) << "no new file, no temporary left";
+}
+
+TEST_F(FileCommands, OpenMovesTheFolderThatSaveStartsIn)
+{
+    const juce::File libFolder = folder("library");
+    const juce::File lib = libFolder.getChildFile("lib.ksqx");
+    const auto block = progBlock(6);
+    ASSERT_TRUE(lib.replaceWithData(block.data(), block.size()));
+
+    open(lib);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(requests[0].save);
+    EXPECT_TRUE(requests[0].title.isEmpty());
+    EXPECT_EQ(requests[0].startIn, temp.get());
+    EXPECT_EQ(requests[0].patterns, "*.ksqx");
+    EXPECT_EQ(juce::File::getCurrentWorkingDirectory(), libFolder);
+    ASSERT_EQ(table->getNumRows(), 2 * kUserProgCount);
+    EXPECT_EQ(rowValues(*table, kUserProgCount + 7), progValues(6, 7));
+    EXPECT_EQ(table->getLastRowSelected(), kUserProgCount) << "the first new row is selected";
+
+    open(juce::File()); // cancelled: nothing moves
+    EXPECT_EQ(juce::File::getCurrentWorkingDirectory(), libFolder);
+    EXPECT_EQ(table->getNumRows(), 2 * kUserProgCount);
+
+    save(juce::File());
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[2].startIn, libFolder);
+    EXPECT_EQ(namesIn(libFolder), juce::StringArray("lib.ksqx"));
+}

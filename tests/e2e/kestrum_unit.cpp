@@ -1,0 +1,281 @@
+// A Kestrum QX on an ALSA sequencer port, for the end-to-end test: the real
+// program finds it by name and identity reply and talks to it over the real
+// MIDI stack. It holds 100 programs, answers the identity request, a program
+// dump request, a program dump (stored, answered with data load completed)
+// and takes a current-program dump as its current program.
+//
+// Usage: kestrum_unit OUT_DIR [SECONDS] [SEED]
+// Writes OUT_DIR/unit-initial.bin (its 100 dumps at the start) and
+// OUT_DIR/unit.ready once its port is up; at SIGTERM, SIGINT or after
+// SECONDS: unit-received.bin (every sysex message it received, back to back),
+// unit-dumps.bin (the program dumps among them, in order), unit-stored.bin
+// (its 100 dumps now) and unit-current.bin. unit.log has a
+// line for every message, written as it goes, so a test can follow it.
+#include <alsa/asoundlib.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kPrograms = 100;
+constexpr size_t kDumpSize = 47;
+constexpr size_t kCurDumpSize = 45;
+constexpr size_t kPackedSize = 37;
+const std::uint8_t kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
+
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int) { g_stop = 1; }
+
+bool writeFile(const std::string& path, const Bytes& data)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+std::string hexHead(const Bytes& m)
+{
+    std::string s;
+    char buf[4];
+    for (size_t i = 0; i < m.size() && i < 10; ++i)
+    {
+        std::snprintf(buf, sizeof buf, "%02X ", m[i]);
+        s += buf;
+    }
+    if (m.size() > 10)
+        s += "... ";
+    return s + "(" + std::to_string(m.size()) + " bytes)";
+}
+
+bool hasUnitHeader(const Bytes& m, std::uint8_t function)
+{
+    return m.size() > 7 && std::memcmp(m.data(), kHeader, sizeof kHeader) == 0 && m[6] == function
+           && m.back() == 0xF7;
+}
+
+class Unit
+{
+public:
+    explicit Unit(std::uint32_t seed)
+    {
+        // Packed data bytes are 7-bit, as on the wire.
+        std::uint32_t x = seed != 0 ? seed : 1;
+        for (int p = 0; p < kPrograms; ++p)
+        {
+            const std::uint8_t head[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x4C, 0x20, (std::uint8_t) p};
+            m_programs.insert(m_programs.end(), std::begin(head), std::end(head));
+            for (size_t i = 0; i < kPackedSize; ++i)
+            {
+                x ^= x << 13;
+                x ^= x >> 17;
+                x ^= x << 5;
+                // The last group's high-bit byte carries bits for four values
+                // only; the unit leaves the other bits clear.
+                m_programs.push_back((std::uint8_t) (x & (i == 32 ? 0x0F : 0x7F)));
+            }
+            m_programs.push_back(0xF7);
+        }
+        m_initial = m_programs;
+    }
+
+    ~Unit()
+    {
+        if (m_seq != nullptr)
+            snd_seq_close(m_seq);
+        if (m_logFile != nullptr)
+            std::fclose(m_logFile);
+    }
+
+    bool open(const std::string& logPath)
+    {
+        m_logFile = std::fopen(logPath.c_str(), "w");
+        if (m_logFile == nullptr)
+            return false;
+        if (snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
+            return false;
+        snd_seq_set_client_name(m_seq, "Kestrum QX");
+        snd_seq_set_input_buffer_size(m_seq, 1 << 16);
+        snd_seq_set_output_buffer_size(m_seq, 1 << 16);
+        m_port = snd_seq_create_simple_port(m_seq, "Kestrum QX MIDI 1",
+                                            SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
+                                                | SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE
+                                                | SND_SEQ_PORT_CAP_DUPLEX,
+                                            SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE);
+        return m_port >= 0;
+    }
+
+    void run(double seconds)
+    {
+        const int count = snd_seq_poll_descriptors_count(m_seq, POLLIN);
+        std::vector<pollfd> fds((size_t) count);
+        snd_seq_poll_descriptors(m_seq, fds.data(), (unsigned) count, POLLIN);
+        timespec start{};
+        clock_gettime(CLOCK_MONOTONIC, &start);
+        while (!g_stop)
+        {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            if ((double) (now.tv_sec - start.tv_sec) + (now.tv_nsec - start.tv_nsec) * 1e-9 > seconds)
+                break;
+            if (poll(fds.data(), fds.size(), 100) <= 0)
+                continue;
+            while (snd_seq_event_input_pending(m_seq, 1) > 0)
+            {
+                snd_seq_event_t* ev = nullptr;
+                const int rc = snd_seq_event_input(m_seq, &ev);
+                if (rc == -EAGAIN || ev == nullptr)
+                    break;
+                if (rc < 0)
+                {
+                    log("input error " + std::to_string(rc));
+                    break;
+                }
+                take(ev);
+            }
+        }
+    }
+
+    void writeResults(const std::string& out)
+    {
+        writeFile(out + "/unit-received.bin", m_receivedBytes);
+        writeFile(out + "/unit-dumps.bin", m_dumps);
+        writeFile(out + "/unit-stored.bin", m_programs);
+        writeFile(out + "/unit-current.bin", m_current);
+        log("received " + std::to_string(m_receivedCount) + " messages, sent " + std::to_string(m_sentCount));
+        std::fclose(m_logFile);
+        m_logFile = nullptr;
+    }
+
+    const Bytes& initial() const { return m_initial; }
+
+private:
+    void log(const std::string& line)
+    {
+        std::fprintf(m_logFile, "%s\n", line.c_str());
+        std::fflush(m_logFile);
+    }
+
+    void take(const snd_seq_event_t* ev)
+    {
+        if (ev->type != SND_SEQ_EVENT_SYSEX)
+        {
+            // Subscriptions and other events are not the unit's business.
+            if (ev->type != SND_SEQ_EVENT_PORT_SUBSCRIBED && ev->type != SND_SEQ_EVENT_PORT_UNSUBSCRIBED)
+                log("event of type " + std::to_string(ev->type));
+            return;
+        }
+        // A long message may come in more than one event.
+        const auto* p = static_cast<const std::uint8_t*>(ev->data.ext.ptr);
+        for (unsigned i = 0; i < ev->data.ext.len; ++i)
+        {
+            const std::uint8_t b = p[i];
+            if (b == 0xF0)
+                m_pending.assign(1, b);
+            else if (!m_pending.empty())
+            {
+                m_pending.push_back(b);
+                if (b == 0xF7)
+                {
+                    handle(m_pending);
+                    m_pending.clear();
+                }
+            }
+        }
+    }
+
+    void handle(const Bytes& m)
+    {
+        ++m_receivedCount;
+        m_receivedBytes.insert(m_receivedBytes.end(), m.begin(), m.end());
+        log("in  " + hexHead(m));
+
+        static const Bytes identityRequest = {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7};
+        if (m == identityRequest)
+        {
+            send({0xF0, 0x7E, 0x00, 0x06, 0x02, 0x42, 0x10, 0x01, 0x27, 0x00, 0x01, 0x00, 0x03, 0x00, 0xF7});
+        }
+        else if (m.size() == 10 && hasUnitHeader(m, 0x1C) && m[7] == 0x20 && m[8] < kPrograms)
+        {
+            const auto from = m_programs.begin() + (long) (m[8] * kDumpSize);
+            send(Bytes(from, from + (long) kDumpSize));
+        }
+        else if (m.size() == kDumpSize && hasUnitHeader(m, 0x4C) && m[7] == 0x20 && m[8] < kPrograms)
+        {
+            std::copy(m.begin(), m.end(), m_programs.begin() + (long) (m[8] * kDumpSize));
+            m_dumps.insert(m_dumps.end(), m.begin(), m.end());
+            send({0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7});
+        }
+        else if (m.size() == kCurDumpSize && hasUnitHeader(m, 0x40))
+        {
+            m_current = m;
+        }
+        else
+        {
+            log("    not answered");
+        }
+    }
+
+    void send(const Bytes& m)
+    {
+        snd_seq_event_t ev;
+        snd_seq_ev_clear(&ev);
+        snd_seq_ev_set_source(&ev, m_port);
+        snd_seq_ev_set_subs(&ev);
+        snd_seq_ev_set_direct(&ev);
+        snd_seq_ev_set_sysex(&ev, m.size(), const_cast<std::uint8_t*>(m.data()));
+        const int rc = snd_seq_event_output_direct(m_seq, &ev);
+        log("out " + hexHead(m) + (rc < 0 ? " failed " + std::to_string(rc) : std::string()));
+        if (rc >= 0)
+            ++m_sentCount;
+    }
+
+    snd_seq_t* m_seq = nullptr;
+    int m_port = -1;
+    Bytes m_programs, m_initial, m_current, m_pending, m_receivedBytes, m_dumps;
+    int m_receivedCount = 0, m_sentCount = 0;
+    FILE* m_logFile = nullptr;
+};
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        std::fprintf(stderr, "usage: %s OUT_DIR [SECONDS] [SEED]\n", argv[0]);
+        return 2;
+    }
+    const std::string out = argv[1];
+    const double seconds = argc > 2 ? std::atof(argv[2]) : 600.0;
+    const auto seed = (std::uint32_t) (argc > 3 ? std::strtoul(argv[3], nullptr, 0) : 0x4B515831u);
+
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
+
+    Unit unit(seed);
+    if (!unit.open(out + "/unit.log"))
+    {
+        std::fprintf(stderr, "kestrum_unit: no ALSA sequencer port\n");
+        return 1;
+    }
+    if (!writeFile(out + "/unit-initial.bin", unit.initial()) || !writeFile(out + "/unit.ready", {}))
+    {
+        std::fprintf(stderr, "kestrum_unit: cannot write to %s\n", out.c_str());
+        return 1;
+    }
+    unit.run(seconds);
+    unit.writeResults(out);
+    return 0;
+}

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# The cross-built Windows program under Wine on a virtual display, driven by
+# keys like the Linux program: start-up boxes, main window, the settings file
+# in Wine's application-data folder, repainting, a library file named on the
+# command line, Save through the native dialog, and Quit. Prints "ok: ..." for
+# each check that holds. Usage: wine_session.sh MendrelWin.exe WINEPREFIX
+source "$(dirname "$0")/../gui/lib.sh"
+EXE="$1"
+export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's server for this prefix goes too; then lib.sh's cleanup, which reads
+# the exit status.
+wine_cleanup() {
+  local rc=$?
+  set +e
+  wineserver -k >/dev/null 2>&1
+  (exit $rc)
+  cleanup
+}
+trap wine_cleanup EXIT
+trap 'exit 143' TERM INT
+ok() { echo "ok: $*"; }
+# chord_to WINDOW_ID KEY: Control+KEY with the Control key held a moment;
+# Wine reads the modifier from its own key state, which a quick chord
+# outruns.
+chord_to() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
+  sleep 0.3
+  xdotool keydown Control_L; sleep 0.3; xdotool key "$2"; sleep 0.3; xdotool keyup Control_L
+  sleep 0.3
+}
+# wait_dialog [SECONDS]: the native file dialog has no title; it is the
+# program's visible window of dialog size. Prints its id.
+wait_dialog() {
+  local secs="${1:-20}" i
+  for _ in $(seq 1 $((secs * 5))); do
+    for i in $(xdotool search --onlyvisible --class "mendrelwin.exe" 2>/dev/null); do
+      eval "$(xdotool getwindowgeometry --shell "$i" 2>/dev/null)"
+      if [ "${WIDTH:-0}" -ge 400 ] && [ "${HEIGHT:-0}" -ge 300 ] && [ -z "$(xdotool getwindowname "$i" 2>/dev/null)" ]; then
+        echo "$i"; return 0
+      fi
+    done
+    sleep 0.2
+  done
+  fail "no file dialog within ${secs}s"
+}
+
+start_display
+# lib.sh points HOME into the test's folder; Wine takes the user's folders from
+# its prefix, so the settings are looked for there.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1 || fail "the Wine prefix could not be made"
+fi
+SETTINGS_DIR=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -type d -path '*/AppData/Roaming' | head -n 1)
+[ -n "$SETTINGS_DIR" ] || fail "no application-data folder in the prefix"
+rm -rf "$SETTINGS_DIR/KestrumQX"
+
+# A 4700-byte library file of 100 programs.
+python3 - "$T/lib.ksqx" <<'PY'
+import sys
+out = bytearray()
+for n in range(100):
+    out += bytes([0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x4C, 0x20, n])
+    out += bytes(((31 + n * 7 + i * 13) % 0x80) for i in range(37))
+    out += bytes([0xF7])
+open(sys.argv[1], "wb").write(out)
+PY
+winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+
+start_program wine "$EXE" "$(winpath "$T/lib.ksqx")"
+main_pid=$PROGRAM_PID
+# Wine's first start in a prefix takes a while.
+id=$(wait_window "$APP_TITLE" 90)
+key_to "$id" Return
+wait_id_gone "$id"
+ok "version box answered"
+win=$(wait_window "$APP_TITLE" 20)
+ok "main window"
+answer_box "MIDI Connection Error:" Return
+ok "connection error box answered"
+
+settings="$SETTINGS_DIR/KestrumQX/setting.ksqc"
+[ -f "$settings" ] || fail "no settings file in $SETTINGS_DIR/KestrumQX"
+[ "$(stat -c %s "$settings")" -eq 66 ] || fail "settings file of $(stat -c %s "$settings") bytes"
+[ "$(head -c 4 "$settings")" = "KSQC" ] || fail "settings file does not start with KSQC"
+ok "settings file in Wine's application-data folder"
+
+# Paging down to the file's rows repaints the window by itself (no expose).
+sleep 1
+import -window "$win" "$T/before.png"
+key_to "$win" Next Next Next
+sleep 1
+import -window "$win" "$T/after.png"
+shots="${KSQX_BUILD_DIR:-$T}/screenshots"
+mkdir -p "$shots" && cp "$T/after.png" "$shots/wine-library-rows.png" 2>/dev/null || true
+diff_pixels=$(compare -metric AE "$T/before.png" "$T/after.png" null: 2>&1 || true)
+[ "${diff_pixels%% *}" -gt 10000 ] 2>/dev/null || fail "the window did not repaint after Page Down ($diff_pixels pixels changed)"
+ok "window repaints by itself"
+
+# The library file's rows (their own shade) are what Page Down brought into
+# view; at start-up the view showed the user area's rows.
+pixels() { convert "$1" -format %c histogram:info:- 2>/dev/null |
+  awk -v c="#$2" 'toupper($3) == toupper(c) { gsub(":", "", $1); n += $1 } END { print n + 0 }'; }
+[ "$(pixels "$T/before.png" 303030)" -gt 50000 ] || fail "no user rows painted at start-up"
+[ "$(pixels "$T/after.png" 555555)" -gt 50000 ] || fail "no rows of the library file after Page Down"
+ok "library file from the command line opened"
+
+# Save through the native dialog: a typed path and Return.
+saved="$T/saved.ksqx"
+chord_to "$win" s
+dlg=$(wait_dialog 30)
+sleep 1
+xdotool type --delay 30 "$(winpath "$saved")"
+sleep 0.3
+xdotool key Return
+wait_id_gone "$dlg" 15
+for _ in $(seq 1 50); do [ -f "$saved" ] && [ "$(stat -c %s "$saved")" -eq 4700 ] && break; sleep 0.2; done
+[ -f "$saved" ] || fail "Save wrote no file"
+[ "$(stat -c %s "$saved")" -eq 4700 ] || fail "Save wrote $(stat -c %s "$saved") bytes"
+ok "Save wrote 4700 bytes"
+
+chord_to "$win" q
+answer_box "Quit:" Return
+wait_exit "$main_pid" 30
+[ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
+ok "Quit ends the program with exit code 0"
