@@ -52,6 +52,12 @@ KSPLLibAppWindow::KSPLLibAppWindow()
 
 KSPLLibAppWindow::~KSPLLibAppWindow()
 {
+    // The content component stores its own size as the window size when it
+    // goes: it must go while the menu bar still takes its place, or every
+    // run would store a window one menu bar taller.
+    m_pProgNameTable = nullptr;
+    m_pMainComponent = nullptr;
+    clearContentComponent();
     // The menu bar component is the window's; the model outlives it.
     setMenuBar(nullptr);
 }

@@ -137,6 +137,56 @@ pass_startup_boxes() {
 
 screenshot() { import -window root "$1"; }
 
+# window_geometry ID: sets WIN_X, WIN_Y, WIN_W, WIN_H of that window.
+window_geometry() {
+  eval "$(xdotool getwindowgeometry --shell "$1" | sed -n 's/^X=/WIN_X=/p; s/^Y=/WIN_Y=/p; s/^WIDTH=/WIN_W=/p; s/^HEIGHT=/WIN_H=/p')"
+}
+
+# pixel SHOT X Y: the pixel's colour as RRGGBB (upper case).
+pixel() {
+  convert "$1" -crop "1x1+$2+$3" txt:- | tail -n 1 | sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | tr a-f A-F
+}
+
+# colour_runs SHOT X Y0 H: the runs of equal colour down the pixel column x
+# from y0, h pixels long, one "y length RRGGBB" line each.
+colour_runs() {
+  convert "$1" -crop "1x$4+$2+$3" +repage txt:- | awk -v y0="$3" '
+    NR > 1 { split($1, a, "[,:]"); c = toupper(substr($3, 2, 6));
+             if (c != last) { if (n) print start, n, last; start = a[2] + y0; n = 0; last = c }
+             n++ }
+    END { if (n) print start, n, last }'
+}
+
+# click_at X Y: a left click at screen coordinates.
+click_at() {
+  xdotool mousemove --sync "$1" "$2" click 1
+  sleep 0.3
+}
+
+# wait_file_size FILE BYTES [SECONDS]
+wait_file_size() {
+  local secs="${3:-10}"
+  for _ in $(seq 1 $((secs * 10))); do
+    [ -f "$1" ] && [ "$(stat -c %s "$1")" -eq "$2" ] && return 0
+    sleep 0.1
+  done
+  fail "$1 is not $2 bytes long after ${secs}s"
+}
+
+# wait_other_window PID KNOWN_ID [SECONDS]: waits for a visible window of
+# the process other than KNOWN_ID (e.g. an untitled file dialog); prints it.
+wait_other_window() {
+  local pid="$1" known="$2" secs="${3:-10}" id
+  for _ in $(seq 1 $((secs * 10))); do
+    id=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$known" | tail -n 1 || true)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  fail "no second window of process $pid within ${secs}s"
+}
+
+# bytes FILE OFFSET COUNT: the bytes as lower-case hex without blanks.
+bytes() { od -An -v -tx1 -j "$2" -N "$3" "$1" | tr -d ' \n'; }
 # make_library_file PATH SEED: a 4700-byte library file of 100 distinct
 # programs (every data byte below 0x80).
 make_library_file() {
@@ -169,4 +219,26 @@ wait_pixels() {
     sleep 0.25
   done
   fail "only $n pixels of #$2 (wanted $3)"
+}
+
+# answer_box_id ID KEY: presses the key in that box until it has gone (a box
+# that has just appeared on a slow machine may not take the first key yet).
+answer_box_id() {
+  local id="$1"
+  [ -n "$id" ] || fail "no box to answer with $2"
+  for _ in 1 2 3 4 5; do
+    key_to "$id" "$2"
+    for _ in $(seq 1 30); do
+      xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$id" || return 0
+      sleep 0.1
+    done
+  done
+  fail "window $id did not take the key $2"
+}
+
+# pass_startup_boxes_surely: pass_startup_boxes, with the keys repeated.
+pass_startup_boxes_surely() {
+  answer_box_id "$(wait_window "$APP_TITLE")" Return
+  wait_window "$APP_TITLE" >/dev/null
+  answer_box_id "$(wait_window "MIDI Connection Error:")" Return
 }
