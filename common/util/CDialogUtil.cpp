@@ -22,12 +22,7 @@ void CDialogUtil::showMessageBox(juce::MessageBoxIconType icon, const juce::Stri
 {
     if (auto& h = boxHandler())
     {
-        Box box;
-        box.icon = icon;
-        box.title = title;
-        box.message = message;
-        box.button1 = buttonText;
-        h(box);
+        h(Box {false, icon, title, message, buttonText, {}});
         return;
     }
     juce::AlertWindow::showMessageBox(icon, title, message, buttonText);
@@ -38,16 +33,7 @@ bool CDialogUtil::showOkCancelBox(juce::MessageBoxIconType icon, const juce::Str
                                   const juce::String& button2Text)
 {
     if (auto& h = boxHandler())
-    {
-        Box box;
-        box.okCancel = true;
-        box.icon = icon;
-        box.title = title;
-        box.message = message;
-        box.button1 = button1Text;
-        box.button2 = button2Text;
-        return h(box);
-    }
+        return h(Box {true, icon, title, message, button1Text, button2Text});
     return juce::AlertWindow::showOkCancelBox(icon, title, message, button1Text, button2Text,
                                               nullptr, nullptr);
 }
@@ -56,13 +42,7 @@ juce::File CDialogUtil::browseForFileToOpen(const juce::String& title, const juc
                                             const juce::String& patterns)
 {
     if (auto& h = fileHandler())
-    {
-        FileRequest r;
-        r.title = title;
-        r.startIn = startIn;
-        r.patterns = patterns;
-        return h(r);
-    }
+        return h(FileRequest {false, title, startIn, patterns, false});
     juce::FileChooser chooser(title, startIn, patterns, true);
     if (!chooser.browseForFileToOpen(nullptr))
         return {};
@@ -73,15 +53,7 @@ juce::File CDialogUtil::browseForFileToSave(const juce::String& title, const juc
                                             const juce::String& patterns, bool warnAboutOverwriting)
 {
     if (auto& h = fileHandler())
-    {
-        FileRequest r;
-        r.save = true;
-        r.title = title;
-        r.startIn = startIn;
-        r.patterns = patterns;
-        r.warnAboutOverwriting = warnAboutOverwriting;
-        return h(r);
-    }
+        return h(FileRequest {true, title, startIn, patterns, warnAboutOverwriting});
     juce::FileChooser chooser(title, startIn, patterns, true);
     if (!chooser.browseForFileToSave(warnAboutOverwriting))
         return {};

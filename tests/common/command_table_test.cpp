@@ -238,12 +238,7 @@ TEST(CommandTable, PasteAsksFirstOnlyWhenTheClipboardDoesNotFit)
         {
             ASSERT_EQ(boxes.boxes.size(), 1u);
             const auto& box = boxes.boxes[0];
-            EXPECT_TRUE(box.okCancel);
-            EXPECT_EQ(box.icon, juce::MessageBoxIconType::WarningIcon);
-            EXPECT_EQ(box.title, "Warning:");
-            EXPECT_EQ(box.message, "Some Program(s) can't paste. Paste Anyway?");
-            EXPECT_EQ(box.button1, "  OK  ");
-            EXPECT_EQ(box.button2, "Cancel");
+            EXPECT_EQ(box, okCancelBox(juce::MessageBoxIconType::WarningIcon, "Warning:", "Some Program(s) can't paste. Paste Anyway?", "  OK  ", "Cancel"));
         }
         else
             EXPECT_TRUE(boxes.boxes.empty());

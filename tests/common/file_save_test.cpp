@@ -210,12 +210,7 @@ TEST_F(FileCommands, ReplaceQuestionForTheNameWithTheExtensionAdded)
 
         ASSERT_EQ(boxes.boxes.size(), 1u);
         const auto& box = boxes.boxes[0];
-        EXPECT_TRUE(box.okCancel);
-        EXPECT_EQ(box.icon, juce::MessageBoxIconType::WarningIcon);
-        EXPECT_EQ(box.title, "Confirm Save As:");
-        EXPECT_EQ(box.message, "bank.ksqx already exists.\n\rDo you want to replace it?");
-        EXPECT_EQ(box.button1, " Yes ");
-        EXPECT_EQ(box.button2, "  No  ");
+        EXPECT_EQ(box, okCancelBox(juce::MessageBoxIconType::WarningIcon, "Confirm Save As:", "bank.ksqx already exists.\n\rDo you want to replace it?", " Yes ", "  No  "));
         EXPECT_EQ(contentOf(target), yes ? expectedFile() : Bytes((size_t) kProgDumpBlockSize, 0x11));
         EXPECT_EQ(namesIn(dir), juce::StringArray("bank.ksqx"));
     }

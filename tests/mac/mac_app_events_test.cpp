@@ -37,12 +37,7 @@ TEST_F(MacAppEvents, QuitCommandAsksAndQuitsOnlyAfterOK)
     ASSERT_EQ(boxes.boxes.size(), 2u);
     for (const auto& b : boxes.boxes)
     {
-        EXPECT_TRUE(b.okCancel);
-        EXPECT_EQ(b.icon, juce::MessageBoxIconType::WarningIcon);
-        EXPECT_EQ(b.title, "Quit:");
-        EXPECT_EQ(b.message, "Are you sure?");
-        EXPECT_EQ(b.button1, "  OK  ");
-        EXPECT_EQ(b.button2, "Cancel");
+        EXPECT_EQ(b, okCancelBox(juce::MessageBoxIconType::WarningIcon, "Quit:", "Are you sure?", "  OK  ", "Cancel"));
     }
 }
 

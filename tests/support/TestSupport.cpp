@@ -53,3 +53,37 @@ bool pumpUntil(const std::function<bool()>& condition, int timeoutMilliseconds)
     }
     return true;
 }
+
+CDialogUtil::Box okCancelBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
+                             const juce::String& button1, const juce::String& button2)
+{
+    CDialogUtil::Box box;
+    box.okCancel = true;
+    box.icon = icon;
+    box.title = title;
+    box.message = message;
+    box.button1 = button1;
+    box.button2 = button2;
+    return box;
+}
+
+CDialogUtil::Box messageBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
+                            const juce::String& button)
+{
+    CDialogUtil::Box box = okCancelBox(icon, title, message, button, {});
+    box.okCancel = false;
+    return box;
+}
+
+bool operator==(const CDialogUtil::Box& a, const CDialogUtil::Box& b)
+{
+    return a.okCancel == b.okCancel && a.icon == b.icon && a.title == b.title && a.message == b.message
+           && a.button1 == b.button1 && a.button2 == b.button2;
+}
+
+std::ostream& operator<<(std::ostream& out, const CDialogUtil::Box& box)
+{
+    return out << (box.okCancel ? "ok/cancel" : "message") << " icon " << (int) box.icon << " [" << box.title
+               << "] [" << box.message.replace("\n", "\\n").replace("\r", "\\r") << "] [" << box.button1 << "] ["
+               << box.button2 << "]";
+}

@@ -1,6 +1,7 @@
 #pragma once
 #include "KsqxJuce.h"
 #include "CDialogUtil.h"
+#include <ostream>
 #include <vector>
 
 // A temporary folder of the test's own, removed at the end of the test.
@@ -33,3 +34,11 @@ void pumpMessages(int milliseconds);
 // Runs the message loop until the condition holds or the time is up; returns
 // the condition's last value.
 bool pumpUntil(const std::function<bool()>& condition, int timeoutMilliseconds);
+
+// Boxes as the tests expect them: compare a recorded box with one of these.
+CDialogUtil::Box okCancelBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
+                             const juce::String& button1, const juce::String& button2);
+CDialogUtil::Box messageBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
+                            const juce::String& button);
+bool operator==(const CDialogUtil::Box& a, const CDialogUtil::Box& b);
+std::ostream& operator<<(std::ostream& out, const CDialogUtil::Box& box);

@@ -57,12 +57,7 @@ TEST(WinCommands, QuitAsksAndCancelKeepsRunning)
         EXPECT_TRUE(actions.perform(juce::ApplicationCommandTarget::InvocationInfo(261)));
         ASSERT_EQ(boxes.boxes.size(), 1u);
         const auto& box = boxes.boxes[0];
-        EXPECT_TRUE(box.okCancel);
-        EXPECT_EQ(box.icon, juce::MessageBoxIconType::WarningIcon);
-        EXPECT_EQ(box.title, "Quit:");
-        EXPECT_EQ(box.message, "Are you sure?");
-        EXPECT_EQ(box.button1, "  OK  ");
-        EXPECT_EQ(box.button2, "Cancel");
+        EXPECT_EQ(box, okCancelBox(juce::MessageBoxIconType::WarningIcon, "Quit:", "Are you sure?", "  OK  ", "Cancel"));
     }
     EXPECT_FALSE(juce::MessageManager::getInstance()->hasStopMessageBeenSent());
 }
