@@ -55,12 +55,20 @@ void CProgressDialogComponent::setProgress(double p)
 {
     // Every report restarts the count, so the panel closes only once the
     // reports stop.
-    startTimer(p == 1.0 ? kCloseAfterDoneMs : kCloseAfterStallMs);
+    const int delay = p == 1.0 ? kCloseAfterDoneMs : kCloseAfterStallMs;
+    m_uCloseAtMs = juce::Time::getMillisecondCounter() + (juce::uint32) delay;
+    startTimer(delay);
     m_dProgress = p;
 }
 
 void CProgressDialogComponent::timerCallback()
 {
+    const auto remaining = (juce::int32) (m_uCloseAtMs - juce::Time::getMillisecondCounter());
+    if (remaining > 0)
+    {
+        startTimer((int) remaining);
+        return;
+    }
     stopTimer();
     juce::Desktop::getInstance().getAnimator().fadeOut(this, kFadeOutMs);
     m_dProgress = 0.0;

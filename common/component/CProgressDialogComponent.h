@@ -20,5 +20,10 @@ public:
 private:
     void timerCallback() override;
 
+    // When the panel is due to close. The framework's timer thread may fire a
+    // just restarted timer early (it counts from its own last round), so the
+    // callback checks the clock and waits out what is left.
+    juce::uint32 m_uCloseAtMs = 0;
+
     JUCE_DECLARE_NON_COPYABLE(CProgressDialogComponent)
 };
