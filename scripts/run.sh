@@ -4,6 +4,11 @@
 # display it starts one of its own (Xvfb with openbox) and keeps it while the
 # program runs. Arguments are passed to the program (e.g. a .ksqx file).
 set -euo pipefail
+# Files named relative to where the command was given stay found after the cd.
+args=()
+for a in "$@"; do
+  if [ -e "$a" ]; then args+=("$(realpath "$a")"); else args+=("$a"); fi
+done
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh MendrelWin
@@ -14,4 +19,4 @@ if [ -z "${DISPLAY:-}" ]; then
   trap 'kill $(cat "$state/pids") 2>/dev/null; rm -rf "$state"' EXIT
   echo "No display: the program runs on the virtual display $DISPLAY"
 fi
-./build/MendrelWin "$@"
+./build/MendrelWin "${args[@]}"
