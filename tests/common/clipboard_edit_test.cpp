@@ -41,27 +41,7 @@ bool flagsMatchValue0(const CProgParamColumn& c)
 
 // A table of 100 distinct user programs and two library files, "LibA"
 // (rows 100-199) and "LibB" (rows 200-299).
-std::unique_ptr<CProgNameTable> makeTable()
-{
-    auto table = std::make_unique<CProgNameTable>();
-    table->setSize(800, 600);
-    table->initialize();
-    const auto block = progBlock(1);
-    std::copy(block.begin(), block.end(), table->m_ucReadProgData);
-    table->UpdateUserProg();
-    for (int f = 0; f < 2; ++f)
-    {
-        auto lib = progBlock(2 + f);
-        const int n = table->getNumRows();
-        for (int k = 0; k < kUserProgCount; ++k)
-        {
-            table->Add(lib.data() + k * kProgDumpSize + 9);
-            table->setFileName(n + k, f == 0 ? "LibA" : "LibB");
-            table->setOrigProgNo(n + k, k);
-        }
-    }
-    return table;
-}
+std::unique_ptr<CProgNameTable> makeTable() { return makeProgTable({"LibA", "LibB"}); }
 
 std::vector<Rec> rowsOf(CProgNameTable& t)
 {

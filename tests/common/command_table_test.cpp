@@ -49,23 +49,7 @@ juce::ApplicationCommandTarget::InvocationInfo invocation(int id)
 }
 
 // A table of 100 user programs and one library file below them.
-std::unique_ptr<CProgNameTable> makeTable()
-{
-    auto table = std::make_unique<CProgNameTable>();
-    table->setSize(800, 600);
-    table->initialize();
-    const auto block = progBlock(1);
-    std::copy(block.begin(), block.end(), table->m_ucReadProgData);
-    table->UpdateUserProg();
-    auto lib = progBlock(2);
-    for (int k = 0; k < kUserProgCount; ++k)
-    {
-        table->Add(lib.data() + k * kProgDumpSize + 9);
-        table->setFileName(kUserProgCount + k, "Lib");
-        table->setOrigProgNo(kUserProgCount + k, k);
-    }
-    return table;
-}
+std::unique_ptr<CProgNameTable> makeTable() { return makeProgTable({"Lib"}); }
 
 std::vector<bool> editActive(ActionManager& actions)
 {

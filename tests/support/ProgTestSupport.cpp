@@ -60,3 +60,25 @@ void setSelection(CProgNameTable& table, const std::vector<int>& rows, int ancho
         table.selectRow(anchor, true, false);
     }
 }
+
+std::unique_ptr<CProgNameTable> makeProgTable(const std::vector<juce::String>& libraryNames)
+{
+    auto table = std::make_unique<CProgNameTable>();
+    table->setSize(800, 600);
+    table->initialize();
+    const auto block = progBlock(1);
+    std::copy(block.begin(), block.end(), table->m_ucReadProgData);
+    table->UpdateUserProg();
+    for (size_t f = 0; f < libraryNames.size(); ++f)
+    {
+        auto lib = progBlock(2 + (int) f);
+        const int n = table->getNumRows();
+        for (int k = 0; k < kUserProgCount; ++k)
+        {
+            table->Add(lib.data() + k * kProgDumpSize + 9);
+            table->setFileName(n + k, libraryNames[f]);
+            table->setOrigProgNo(n + k, k);
+        }
+    }
+    return table;
+}

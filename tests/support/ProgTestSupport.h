@@ -1,6 +1,7 @@
 #pragma once
 #include "CProgNameTable.h"
 #include <array>
+#include <memory>
 #include <vector>
 
 // Program values of a made-up program, different for every (seed, index).
@@ -21,3 +22,7 @@ std::vector<int> selectedRows(const CProgNameTable& table);
 
 // Makes exactly these rows selected with the given anchor (-1: none).
 void setSelection(CProgNameTable& table, const std::vector<int>& rows, int anchor);
+
+// A table of 100 distinct user programs (progBlock(1)) with one library file
+// of 100 programs (progBlock(2 + f)) for each name given, in that order.
+std::unique_ptr<CProgNameTable> makeProgTable(const std::vector<juce::String>& libraryNames);
