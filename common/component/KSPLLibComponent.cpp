@@ -4,7 +4,6 @@
 #include "CConfigDialogComponent.h"
 #include "CDialogUtil.h"
 #include "CMidiSetupComponent.h"
-#include "CNVBPath.h"
 #include "CProgNameTable.h"
 #include "CProgressDialogComponent.h"
 #include "MenuBarManager.h"
@@ -12,8 +11,6 @@
 #include "MacEventLayer.h"
 #endif
 
-const char* const KSPLLibComponent::kSettingsFolderName = "KestrumQX";
-const char* const KSPLLibComponent::kSettingsFileName = "setting.ksqc";
 
 namespace
 {
@@ -30,11 +27,6 @@ void keepUntilProcessEnds(const void* object)
 {
     static auto* kept = new std::vector<const void*>();
     kept->push_back(object);
-}
-
-juce::String settingsFolderPath()
-{
-    return CNVBPath::GetApplicationDataPath(true, true, "", KSPLLibComponent::kSettingsFolderName);
 }
 } // namespace
 
@@ -108,31 +100,19 @@ KSPLLibComponent::KSPLLibComponent()
 void KSPLLibComponent::readOrCreateSettingsFile()
 {
     auto* config = m_pConfigDialogComponent;
-    const juce::String folder = settingsFolderPath();
-    if (folder.isEmpty())
+    // No data folder from the system gives no file: the defaults hold.
+    const juce::File file = CConfigDialogComponent::getSettingsFile();
+    if (file != juce::File() && file.exists())
     {
-        // No data folder from the system: no settings file, the defaults.
-        config->initConfigParam();
-        config->getConfigParam();
-        return;
-    }
-    const juce::File file = juce::File(folder).getChildFile(kSettingsFileName);
-    if (file.exists())
-    {
-        juce::MemoryBlock data;
-        if (file.existsAsFile() && file.getSize() == kConfigDataSize && file.loadFileAsData(data)
-            && data.getSize() == (size_t) kConfigDataSize)
-            std::memcpy(config->m_ucConfigData, data.getData(), kConfigDataSize);
-        else
-            config->initConfigParam(); // the file is left as it is; shut-down rewrites it
+        // A file of another length is left as it is; shut-down rewrites it.
+        if (!CConfigDialogComponent::readSettingsFile(file, config->m_ucConfigData))
+            config->initConfigParam();
     }
     else
     {
         config->initConfigParam();
-        // Written beside the target and moved over it, so the file is either
-        // complete or not there.
-        file.replaceWithData(config->m_ucConfigData, kConfigDataSize);
-        juce::File(settingsFolderPath()).setAsCurrentWorkingDirectory();
+        if (file != juce::File() && CConfigDialogComponent::writeSettingsFile(file, config->m_ucConfigData))
+            CConfigDialogComponent::getSettingsFile().getParentDirectory().setAsCurrentWorkingDirectory();
     }
     config->getConfigParam();
 }

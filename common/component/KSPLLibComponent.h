@@ -46,9 +46,6 @@ public:
     using MidiSetupHook = std::function<void(CMidiSetupComponent*)>;
     static void setMidiSetupHook(MidiSetupHook hook);
 
-    static const char* const kSettingsFolderName;
-    static const char* const kSettingsFileName;
-
 private:
     void readOrCreateSettingsFile();
 
