@@ -177,6 +177,7 @@ void CInstanceLink::startListening(Receiver receiver)
         return;
     }
     m_iListenSocket = s;
+    m_sSocketPath = juce::String::fromUTF8(addr.sun_path);
     m_receiver = std::move(receiver);
     startTimer(100);
 }
@@ -188,9 +189,8 @@ void CInstanceLink::stopListening()
     {
         ::close(m_iListenSocket);
         m_iListenSocket = -1;
-        sockaddr_un addr;
-        if (makeAddress(addr))
-            ::unlink(addr.sun_path);
+        ::unlink(m_sSocketPath.toRawUTF8());
+        m_sSocketPath.clear();
     }
 }
 

@@ -48,5 +48,6 @@ private:
     void timerCallback() override;
 
     int m_iListenSocket = -1;
+    juce::String m_sSocketPath; // the one this link made, removed when it stops
     Receiver m_receiver;
 };

@@ -90,8 +90,10 @@ bool createWithData(const std::string& path, const unsigned char* data, size_t s
     return ok;
 }
 
-// Overwrites an existing file where it is. What the write changed is put back
-// when it fails, so the file then holds its old bytes again.
+// Overwrites an existing file where it is. The bytes the write covers are
+// kept first and put back when it fails, with the old length, so the file
+// then holds its old bytes again; the old tail is cut only once the new bytes
+// are on disk.
 bool overwriteInPlace(const std::string& path, const unsigned char* data, size_t size)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -103,26 +105,26 @@ bool overwriteInPlace(const std::string& path, const unsigned char* data, size_t
         ::close(fd);
         return false;
     }
-    std::vector<unsigned char> old((size_t) st.st_size);
-    if (!readAll(fd, old))
+    const size_t oldSize = (size_t) st.st_size;
+    std::vector<unsigned char> head(std::min(oldSize, size));
+    if (!readAll(fd, head))
     {
         ::close(fd); // nothing to restore from: do not touch it
         return false;
     }
     size_t written = 0;
-    bool ok = writeAllAt(fd, data, size, 0, written);
-    if (ok && (size_t) st.st_size != size)
-        ok = ::ftruncate(fd, (off_t) size) == 0;
-    ok = ok && ::fsync(fd) == 0;
+    bool ok = writeAllAt(fd, data, size, 0, written) && ::fsync(fd) == 0;
     if (!ok)
     {
         size_t restored = 0;
-        writeAllAt(fd, old.data(), std::min(written, old.size()), 0, restored);
+        writeAllAt(fd, head.data(), std::min(written, head.size()), 0, restored);
         struct stat now;
         if (::fstat(fd, &now) == 0 && now.st_size != st.st_size)
             ::ftruncate(fd, st.st_size);
         ::fsync(fd);
     }
+    else if (oldSize > size)
+        ok = ::ftruncate(fd, (off_t) size) == 0 && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     return ok;
 }
