@@ -58,7 +58,14 @@ void KSPLLibApp::initialise(const juce::String& commandLine)
     if (auto* actions = m_pMainWindow->m_pMainComponent->getActionManager())
         actions->executeRxProg();
 
-    m_instanceLink.startListening([this](const juce::String& line) { anotherInstanceStarted(line.trim()); });
+    listenForSecondLaunches();
+}
+
+void KSPLLibApp::listenForSecondLaunches()
+{
+    m_instanceLink.startListening([this](const juce::File& startFolder, const juce::String& line) {
+        openFromSecondLaunch(startFolder, line.trim());
+    });
 }
 
 void KSPLLibApp::shutdown()
@@ -67,7 +74,7 @@ void KSPLLibApp::shutdown()
     {
         // A second launch: the framework found the running instance, which
         // takes this launch's command line.
-        CInstanceLink::sendToRunningInstance(getProgramCommandLine());
+        CInstanceLink::sendToRunningInstance(getProgramCommandLine(), juce::File::getCurrentWorkingDirectory());
         return;
     }
     m_instanceLink.stopListening();
@@ -81,9 +88,14 @@ void KSPLLibApp::shutdown()
 
 void KSPLLibApp::anotherInstanceStarted(const juce::String& commandLine)
 {
+    openFromSecondLaunch(juce::File::getCurrentWorkingDirectory(), commandLine);
+}
+
+void KSPLLibApp::openFromSecondLaunch(const juce::File& startFolder, const juce::String& commandLine)
+{
     if (m_pMainWindow == nullptr)
         return;
-    parseCommandLine(commandLine);
+    parseCommandLine(commandLine, startFolder);
     if (m_fileDocument.exists() && m_pMainWindow->m_pProgNameTable != nullptr)
         m_pMainWindow->m_pProgNameTable->openWithFile(juce::File(m_fileDocument), true);
     if (auto* peer = m_pMainWindow->getPeer())
@@ -129,15 +141,20 @@ juce::StringArray KSPLLibApp::splitCommandLine(const juce::String& commandLine)
 
 void KSPLLibApp::parseCommandLine(const juce::String& commandLine)
 {
+    parseCommandLine(commandLine, juce::File::getCurrentWorkingDirectory());
+}
+
+void KSPLLibApp::parseCommandLine(const juce::String& commandLine, const juce::File& startFolder)
+{
     m_fileDocument = juce::File();
     for (const auto& arg : splitCommandLine(commandLine))
     {
         if (arg.startsWithChar('-'))
             continue;
         // An empty argument names no file; a relative one is taken from the
-        // current working directory.
+        // folder the launch was started in.
         if (arg.isNotEmpty())
-            m_fileDocument = juce::File::getCurrentWorkingDirectory().getChildFile(arg);
+            m_fileDocument = startFolder.getChildFile(arg);
         break;
     }
 }

@@ -23,6 +23,15 @@ public:
     void anotherInstanceStarted(const juce::String& commandLine) override;
 
     void parseCommandLine(const juce::String& commandLine);
+    // Relative names in the command line are taken from the given folder.
+    void parseCommandLine(const juce::String& commandLine, const juce::File& startFolder);
+
+    // A second launch's command line, started in the given folder: opens the
+    // library file it names and brings the window to the front.
+    void openFromSecondLaunch(const juce::File& startFolder, const juce::String& commandLine);
+    // Starts taking second launches' command lines (done at the end of
+    // start-up).
+    void listenForSecondLaunches();
     bool onMacOpenDocument(const juce::File& file);
 
     // The arguments of a command line, split by the program's own rules.
