@@ -1,6 +1,7 @@
 #pragma once
 #include "KsqxJuce.h"
 #include "CInstanceLink.h"
+#include "CLookAndFeel.h"
 
 #if KSQX_TARGET_MAC
 #include "MacEventLayer.h"
@@ -54,7 +55,7 @@ private:
     bool m_bInitialised;
     CInstanceLink m_instanceLink;
     // The classic look: dark text on the panels' light backgrounds.
-    juce::LookAndFeel_V2 m_lookAndFeel;
+    CLookAndFeel m_lookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE(KSPLLibApp)
 };
