@@ -29,6 +29,11 @@ public:
     // The arguments of a command line, split by the program's own rules.
     static juce::StringArray splitCommandLine(const juce::String& commandLine);
 
+    // The Windows program's command line from the process's whole one: split
+    // at blanks, tabs and line breaks outside double quotes (the quotes stay),
+    // the program's own path dropped, the rest joined by single blanks.
+    static juce::String normaliseWindowsCommandLine(const juce::String& processCommandLine);
+
     static const char* const kApplicationName;
     static const char* const kApplicationVersion;
 
