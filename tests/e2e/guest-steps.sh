@@ -36,6 +36,36 @@ wait_new_window() {
   fail "no new window within ${secs}s"
 }
 
+# --- The progress panel on a second transfer: the start-up reception showed
+# it first and closed it with its fade-out; during Transmit it must be on
+# screen again (its frame's grey 0xafafaf at its four corners).
+progress_watch_start() {
+  rm -f "$T/progress.stop" "$T"/progress-*.png
+  ( n=0
+    while [ ! -e "$T/progress.stop" ] && [ $n -lt 100 ]; do
+      import -window root "$T/progress-$n.png" 2>/dev/null || true
+      n=$((n + 1))
+    done ) &
+  progress_watch_pid=$!
+}
+progress_watch_check() {
+  touch "$T/progress.stop"
+  wait "$progress_watch_pid" || true
+  window_geometry "$win"
+  local px=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) py=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2)) f
+  for f in "$T"/progress-*.png; do
+    [ -f "$f" ] || continue
+    if convert "$f" -crop "240x69+$px+$py" +repage txt:- | awk '
+         NR > 1 { split($1, a, "[,:]"); x = a[1]; y = a[2]
+                  if ((x == 1 || x == 238) && (y == 1 || y == 67) && toupper(substr($3, 2, 6)) == "AFAFAF") n++ }
+         END { exit n == 4 ? 0 : 1 }'; then
+      cp "$f" "$OUT/progress-second-transfer.png"
+      return 0
+    fi
+  done
+  fail "the progress panel was not on screen during the second transfer ($(ls "$T"/progress-*.png 2>/dev/null | wc -l) screenshots)"
+}
+
 start_display
 step "display $DISPLAY"
 
@@ -71,11 +101,14 @@ sleep 1
 xdotool key Down Down Down Down Return
 box=$(wait_window "Transmit:" 20)
 step "transmit box"
+progress_watch_start
 key_to "$box" Return
 wait_gone "Transmit:"
 wait_log "in  F0 42 30 00 01 10 4C 20" 100 120
 sleep 1
 step "100 dumps transmitted"
+progress_watch_check
+step "progress panel shown on the second transfer"
 
 # Save: the framework's own file dialog; a full path in its name box moves it
 # to that folder and keeps the name, the second Return saves.
