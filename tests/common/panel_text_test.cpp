@@ -37,7 +37,9 @@ struct ProgramLook : ::testing::Test
 juce::Font fontFromFile(const char* fileName, float height)
 {
     juce::MemoryBlock data;
-    juce::File(kFontFolder).getChildFile(fileName).loadFileAsData(data);
+    const juce::File file = juce::File(kFontFolder).getChildFile(fileName);
+    EXPECT_TRUE(file.existsAsFile()) << file.getFullPathName() << " (fonts-liberation) is missing";
+    file.loadFileAsData(data);
     auto typeface = juce::Typeface::createSystemTypefaceFor(data.getData(), data.getSize());
     return juce::Font(typeface).withHeight(height);
 }
