@@ -59,7 +59,6 @@ struct Ink
 {
     juce::Rectangle<int> bounds; // of the ink within the area, in image coordinates
     int pixels = 0;
-    std::vector<juce::Point<int>> points;
 };
 
 Ink inkIn(const juce::Image& image, juce::Rectangle<int> area)
@@ -72,7 +71,6 @@ Ink inkIn(const juce::Image& image, juce::Rectangle<int> area)
                 ink.bounds = ink.pixels == 0 ? juce::Rectangle<int>(x, y, 1, 1)
                                              : ink.bounds.getUnion({x, y, 1, 1});
                 ++ink.pixels;
-                ink.points.push_back({x, y});
             }
     return ink;
 }
