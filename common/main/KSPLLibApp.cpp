@@ -6,6 +6,10 @@
 #include "KSPLLibAppWindow.h"
 #include "KSPLLibComponent.h"
 
+#if JUCE_WINDOWS
+ #include <windows.h> // GetCommandLineW
+#endif
+
 const char* const KSPLLibApp::kApplicationName = "Orlan Kestrum QX Sound Librarian";
 const char* const KSPLLibApp::kApplicationVersion = "version 1.0.0";
 
@@ -26,6 +30,10 @@ juce::String KSPLLibApp::getProgramCommandLine() const
 {
 #if KSQX_TARGET_MAC
     return getCommandLineParameterArray().joinIntoString(" ").trim();
+#elif JUCE_WINDOWS
+    // The framework's line is the raw rest of the process's one, where a tab
+    // would stay inside an argument.
+    return normaliseWindowsCommandLine(juce::String(GetCommandLineW()));
 #else
     return getCommandLineParameters().trim();
 #endif
@@ -40,6 +48,9 @@ void KSPLLibApp::initialise(const juce::String& commandLine)
 #endif
 #if KSQX_TARGET_MAC
     installMacEventHandlers();
+    parseCommandLine(getProgramCommandLine());
+    juce::ignoreUnused(commandLine);
+#elif JUCE_WINDOWS
     parseCommandLine(getProgramCommandLine());
     juce::ignoreUnused(commandLine);
 #else
@@ -137,6 +148,34 @@ juce::StringArray KSPLLibApp::splitCommandLine(const juce::String& commandLine)
     if (current.isNotEmpty())
         args.add(current);
     return args;
+}
+
+juce::String KSPLLibApp::normaliseWindowsCommandLine(const juce::String& processCommandLine)
+{
+    juce::StringArray tokens;
+    juce::String current;
+    bool inToken = false, inQuotes = false;
+    for (auto p = processCommandLine.getCharPointer(); !p.isEmpty(); ++p)
+    {
+        const juce::juce_wchar c = *p;
+        const bool separator = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        if (separator && !inQuotes)
+        {
+            if (inToken)
+                tokens.add(current);
+            current.clear();
+            inToken = false;
+            continue;
+        }
+        if (c == '"')
+            inQuotes = !inQuotes;
+        current += juce::String::charToString(c);
+        inToken = true;
+    }
+    if (inToken)
+        tokens.add(current);
+    tokens.remove(0); // the program's own path
+    return tokens.joinIntoString(" ").trim();
 }
 
 void KSPLLibApp::parseCommandLine(const juce::String& commandLine)

@@ -1,6 +1,7 @@
 #pragma once
 #include "KsqxJuce.h"
 #include "CInstanceLink.h"
+#include "CLookAndFeel.h"
 
 #if KSQX_TARGET_MAC
 #include "MacEventLayer.h"
@@ -37,6 +38,11 @@ public:
     // The arguments of a command line, split by the program's own rules.
     static juce::StringArray splitCommandLine(const juce::String& commandLine);
 
+    // The Windows program's command line from the process's whole one: split
+    // at blanks, tabs and line breaks outside double quotes (the quotes stay),
+    // the program's own path dropped, the rest joined by single blanks.
+    static juce::String normaliseWindowsCommandLine(const juce::String& processCommandLine);
+
     static const char* const kApplicationName;
     static const char* const kApplicationVersion;
 
@@ -63,7 +69,7 @@ private:
     bool m_bInitialised;
     CInstanceLink m_instanceLink;
     // The classic look: dark text on the panels' light backgrounds.
-    juce::LookAndFeel_V2 m_lookAndFeel;
+    CLookAndFeel m_lookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE(KSPLLibApp)
 };

@@ -105,6 +105,11 @@ void hideIfVisible(juce::Component* panel)
 
 void showCentred(juce::Component& panel)
 {
+    // A panel closes with the framework's fade-out, which ends by setting the
+    // panel's own alpha to 0: a fade still running is stopped, and the panel
+    // is made opaque again, or it would be shown fully transparent.
+    juce::Desktop::getInstance().getAnimator().cancelAnimation(&panel, false);
+    panel.setAlpha(1.0f);
     panel.centreWithSize(panel.getWidth(), panel.getHeight());
     panel.setVisible(true);
 }
