@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the unit and component tests of both
 # programs, the tests that drive the real programs under a virtual display,
-# the device link under the thread sanitizer and a short fuzz run.
+# the device link under the thread sanitizer, both test suites under the
+# address and undefined-behaviour sanitizers and short fuzz runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
 status=0
-for extra in scripts/tsan-tests.sh scripts/fuzz-tests.sh scripts/e2e-alsa.sh scripts/wine-tests.sh scripts/unprivileged-tests.sh; do
+for extra in scripts/tsan-tests.sh scripts/asan-tests.sh scripts/fuzz-tests.sh scripts/e2e-alsa.sh scripts/wine-tests.sh scripts/unprivileged-tests.sh; do
   if [ -f "$extra" ]; then
     bash "$extra" || { echo "FAILED: $extra"; status=1; }
   fi

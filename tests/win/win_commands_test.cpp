@@ -1,6 +1,7 @@
 // What the Windows program's commands and menus have that the macOS
 // program's do not: Quit in the File menu, and Control+W for Close File(s).
 #include "CommandTestSupport.h"
+#include "KSPLLibApp.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
 
@@ -45,19 +46,31 @@ TEST(WinCommands, FileMenuEndsWithSeparatorAndQuit)
     EXPECT_EQ(file[6], (CommandRig::MenuItem{261, "Quit", true, false}));
 }
 
-TEST(WinCommands, QuitAsksAndCancelKeepsRunning)
+namespace
 {
+// The application object with the framework's quit replaced by a count.
+class CountingApp : public KSPLLibApp
+{
+public:
+    void systemRequestedQuit() override { ++quits; }
+    int quits = 0;
+};
+} // namespace
+
+TEST(WinCommands, QuitAsksAndOnlyOKQuitsOnce)
+{
+    CountingApp app;
     BoxRecorder boxes;
     ActionManager actions;
-    for (bool answer : {false, true})
-    {
-        boxes.boxes.clear();
-        boxes.answers = {answer};
-        // No application object runs in the tests: OK has nobody to tell.
-        EXPECT_TRUE(actions.perform(juce::ApplicationCommandTarget::InvocationInfo(261)));
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        const auto& box = boxes.boxes[0];
-        EXPECT_EQ(box, okCancelBox(juce::MessageBoxIconType::WarningIcon, "Quit:", "Are you sure?", "  OK  ", "Cancel"));
-    }
-    EXPECT_FALSE(juce::MessageManager::getInstance()->hasStopMessageBeenSent());
+    const auto quitBox = okCancelBox(juce::MessageBoxIconType::WarningIcon, "Quit:", "Are you sure?", "  OK  ", "Cancel");
+
+    boxes.answers = {false};
+    EXPECT_TRUE(actions.perform(juce::ApplicationCommandTarget::InvocationInfo(261)));
+    EXPECT_EQ(boxes.boxes, std::vector<CDialogUtil::Box>{quitBox});
+    EXPECT_EQ(app.quits, 0) << "Cancel keeps the program running";
+
+    boxes.answers = {true};
+    EXPECT_TRUE(actions.perform(juce::ApplicationCommandTarget::InvocationInfo(261)));
+    EXPECT_EQ(boxes.boxes, (std::vector<CDialogUtil::Box>{quitBox, quitBox}));
+    EXPECT_EQ(app.quits, 1) << "OK quits, once";
 }

@@ -118,6 +118,20 @@ for _ in $(seq 1 50); do [ -f "$saved" ] && [ "$(stat -c %s "$saved")" -eq 4700 
 [ "$(stat -c %s "$saved")" -eq 4700 ] || fail "Save wrote $(stat -c %s "$saved") bytes"
 ok "Save wrote 4700 bytes"
 
+# --- Single instance (self-contained): a second launch with a library file
+# ends at once with exit code 0; the running program opens that file's 100
+# rows (rows 200 to 299, the second library file's shade, with its first row
+# selected and so in view) and keeps its one main window.
+cp "$T/lib.ksqx" "$T/second.ksqx"
+start_program wine "$EXE" "$(winpath "$T/second.ksqx")"
+second_pid=$PROGRAM_PID
+wait_exit "$second_pid" 60
+[ "$EXIT_CODE" -eq 0 ] || fail "the second launch ended with exit code $EXIT_CODE"
+wait_pixels "$win" 696969 50000 30
+[ "$(window_count "$APP_TITLE")" -eq 1 ] || fail "the second launch left $(window_count "$APP_TITLE") main windows"
+ok "a second launch hands its library file to the running program and ends with exit code 0"
+# --- end of single instance
+
 chord_to "$win" q
 answer_box "Quit:" Return
 wait_exit "$main_pid" 30

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the GoogleTest suites of both programs with the address and
+# undefined-behaviour sanitizers (clang, in build-asan/) and runs them. Any
+# report ends its binary with a failing exit code, so it fails the run.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${ROOT}/build-asan"
+
+# Same compiler, flags and base folder as the fuzz build: ccache serves the
+# sanitized framework objects to both.
+export CCACHE_BASEDIR="${ROOT}" CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=time_macros
+CC=clang CXX=clang++ cmake -S "${ROOT}" -B "${BUILD}" -G Ninja -DKSQX_SANITIZE=ON -DKSQX_BENCH=OFF >/dev/null
+ninja -C "${BUILD}" ksqx_tests_win ksqx_tests_mac
+
+export ASAN_OPTIONS="halt_on_error=1 abort_on_error=0 exitcode=67 detect_leaks=1 strict_string_checks=1 detect_stack_use_after_return=1 ${ASAN_OPTIONS:-}"
+export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 exitcode=68 ${UBSAN_OPTIONS:-}"
+export KSQX_TEST_TMP="${BUILD}/tests/tmp"
+status=0
+for t in ksqx_tests_win ksqx_tests_mac; do
+  "${BUILD}/tests/${t}" --gtest_brief=1 "$@" || { echo "FAILED under ASan/UBSan: ${t}"; status=1; }
+done
+exit $status

@@ -1,0 +1,173 @@
+// Feeds arbitrary bytes, as MIDI messages, to the device link's input handler
+// in each of its states: idle, waiting for the identity reply, at any program
+// of a reception, at any program of a transmission.
+//
+// Input: byte 0 picks the state, byte 1 the program the reception or
+// transmission has reached; then messages, each a length byte and that many
+// bytes (the last one cut to what is left).
+//
+// What must hold: no crash and no access outside a buffer (the sanitizers);
+// the receive buffer changes only when a reception completes, and then holds
+// 100 well-formed program dumps in program order; the transmit buffer is
+// never written; a transmission sends exactly the next program's record; the
+// link reports as connected only after an identity reply; progress only
+// rises and stays within 1 to 100.
+#include "CMidiSetupComponent.h"
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<juce::uint8>;
+
+juce::ScopedJuceInitialiser_GUI* gJuce = nullptr;
+unsigned char gBlock[kProgDumpBlockSize]; // 100 valid program dumps
+unsigned char gTxBlock[kProgDumpBlockSize];
+
+Bytes dumpOf(const unsigned char* block, int progNo)
+{
+    return Bytes(block + progNo * kProgDumpSize, block + (progNo + 1) * kProgDumpSize);
+}
+
+void fillBlock(unsigned char* block, int seed)
+{
+    const unsigned char head[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x4C, 0x20};
+    for (int p = 0; p < kUserProgCount; ++p)
+    {
+        unsigned char* r = block + p * kProgDumpSize;
+        std::memcpy(r, head, sizeof(head));
+        r[8] = (unsigned char) p;
+        for (int i = 9; i < kProgDumpSize - 1; ++i)
+            r[i] = (unsigned char) ((p * 31 + i * 7 + seed) & 0x7F);
+        r[kProgDumpSize - 1] = 0xF7;
+    }
+}
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+void deliver(CMidiSetupComponent& link, const Bytes& m)
+{
+    link.handleIncomingMidiMessage(nullptr, juce::MidiMessage(m.data(), (int) m.size()));
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    gJuce = new juce::ScopedJuceInitialiser_GUI();
+    fillBlock(gBlock, 0);
+    fillBlock(gTxBlock, 5);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const int state = data[0] % 4;
+    const int reached = data[1] % kUserProgCount;
+
+    CMidiSetupComponent link;
+    std::vector<Bytes> sent;
+    std::vector<int> progress;
+    int handOvers = 0;
+    link.setOutputSink([&](const juce::MidiMessage& m) {
+        sent.emplace_back(m.getRawData(), m.getRawData() + m.getRawDataSize());
+    });
+    link.setReportObserver([&](int percent, bool handOver) {
+        if (handOver)
+            ++handOvers;
+        else
+            progress.push_back(percent);
+    });
+
+    // Bring the link into its state with messages a real unit sends.
+    link.m_bConnected = true;
+    if (state == 1)
+    {
+        link.m_bConnected = false;
+        link.sendDevInqRequest();
+    }
+    else if (state == 2)
+    {
+        link.startRxAllProg();
+        for (int p = 0; p < reached; ++p)
+            deliver(link, dumpOf(gBlock, p));
+    }
+    else if (state == 3)
+    {
+        std::memcpy(link.m_ucTxProgData, gTxBlock, sizeof(gTxBlock));
+        link.startTxAllProg();
+        const Bytes done = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7};
+        for (int p = 0; p < reached; ++p)
+            deliver(link, done);
+        check(link.m_iTxProgNo == reached && link.m_bTxAllProg);
+    }
+    unsigned char rxBefore[kProgDumpBlockSize];
+    std::memcpy(rxBefore, link.m_ucRxProgData, sizeof(rxBefore));
+    const bool connectedBefore = link.m_bConnected;
+    const size_t sentBefore = sent.size();
+    const int txBefore = link.m_iTxProgNo;
+    progress.clear();
+
+    // The fuzzed messages.
+    bool identityLike = false;
+    size_t pos = 2;
+    while (pos < size)
+    {
+        size_t len = data[pos++];
+        if (len > size - pos)
+            len = size - pos;
+        if (len == 0)
+            continue;
+        const Bytes m(data + pos, data + pos + len);
+        pos += len;
+        identityLike = identityLike || (m.size() >= 8 && m[0] == 0xF0 && m[1] == 0x7E);
+        deliver(link, m);
+    }
+
+    // The receive buffer: as before, or one complete reception.
+    check(handOvers <= 1);
+    if (handOvers == 0)
+        check(std::memcmp(rxBefore, link.m_ucRxProgData, sizeof(rxBefore)) == 0);
+    else
+    {
+        check(state == 2);
+        for (int p = 0; p < kUserProgCount; ++p)
+        {
+            const unsigned char* r = link.m_ucRxProgData + p * kProgDumpSize;
+            check(std::memcmp(r, gBlock, 7) == 0 && r[8] == p && r[kProgDumpSize - 1] == 0xF7);
+            if (p < reached)
+                check(std::memcmp(r, gBlock + p * kProgDumpSize, kProgDumpSize) == 0);
+        }
+    }
+
+    check(std::memcmp(link.m_ucTxProgData, gTxBlock, sizeof(gTxBlock)) == 0 || state != 3);
+    if (!connectedBefore && link.m_bConnected)
+        check(identityLike);
+
+    for (size_t i = 0; i < progress.size(); ++i)
+        check(progress[i] >= 1 && progress[i] <= 100 && (i == 0 || progress[i] > progress[i - 1]));
+
+    // A transmission sends the next record for each acknowledgement, and
+    // nothing else; the other states send only dump requests for what comes next.
+    if (state == 3)
+    {
+        check(link.m_iTxProgNo >= txBefore && link.m_iTxProgNo <= kUserProgCount);
+        check(sent.size() - sentBefore == (size_t) std::min(link.m_iTxProgNo, kUserProgCount - 1) - (size_t) std::min(txBefore, kUserProgCount - 1));
+        for (size_t i = sentBefore; i < sent.size(); ++i)
+            check(sent[i] == dumpOf(gTxBlock, txBefore + 1 + (int) (i - sentBefore)));
+    }
+    else
+    {
+        for (size_t i = sentBefore; i < sent.size(); ++i)
+            check(sent[i].size() == 10 && sent[i][6] == 0x1C && sent[i][8] <= kUserProgCount - 1);
+    }
+    link.setOutputSink(nullptr);
+    link.setReportObserver(nullptr);
+    return 0;
+}
