@@ -16,8 +16,16 @@ ninja -C "${BUILD}" ksqx_tests_win ksqx_tests_mac
 export ASAN_OPTIONS="halt_on_error=1 abort_on_error=0 exitcode=67 detect_leaks=1 strict_string_checks=1 detect_stack_use_after_return=1 ${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 exitcode=68 ${UBSAN_OPTIONS:-}"
 export KSQX_TEST_TMP="${BUILD}/tests/tmp"
+# The same split as ctest's: the permission tests run as an ordinary user
+# (scripts/unprivileged-tests.sh), the panel text tests in a process of their
+# own.
+unprivileged=$(grep -E '^[A-Za-z]' "${ROOT}/tests/unprivileged-tests.txt" | paste -sd: -)
 status=0
 for t in ksqx_tests_win ksqx_tests_mac; do
-  "${BUILD}/tests/${t}" --gtest_brief=1 "$@" || { echo "FAILED under ASan/UBSan: ${t}"; status=1; }
+  for filter in "-${unprivileged}:ProgramLook.*" "ProgramLook.*"; do
+    "${BUILD}/tests/${t}" --gtest_brief=1 --gtest_filter="${filter}" "$@" ||
+      { echo "FAILED under ASan/UBSan: ${t} ${filter}"; status=1; }
+  done
 done
+bash "${ROOT}/scripts/unprivileged-tests.sh" "${BUILD}" || { echo "FAILED under ASan/UBSan: permission tests"; status=1; }
 exit $status
