@@ -176,6 +176,7 @@ TEST_F(ContentFixture, StartUpUnderAFloodOpensThePortsAndFindsTheUnit)
         build();
     }
     EXPECT_TRUE(pumpUntil([this] { return m_content->getMidiSetupComponent()->m_bConnected; }, 10000));
+    pumpMessages(2 * EmulatedUnit::kInputThreadExitMs);
     EXPECT_FALSE(m_unit->inputDeaf());
     m_unit->stopFlood();
 }

@@ -567,6 +567,8 @@ TEST(DeviceLinkClosing, OkUnderAFloodNeverLeavesTheInputDeaf)
             t.link->buttonClicked(t.link->m_pOKButton);
         }
         EXPECT_TRUE(pumpUntil([&] { return t.link->m_bConnected; }, kWait));
+        // Long enough for an input thread that was asked to end to be gone.
+        pumpMessages(2 * EmulatedUnit::kInputThreadExitMs);
         t.startReception();
         EXPECT_TRUE(pumpUntil([&] { return t.handOvers == press; }, kWait));
         EXPECT_FALSE(t.unit->inputDeaf());

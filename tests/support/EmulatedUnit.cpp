@@ -228,6 +228,17 @@ void EmulatedUnit::setInputOpen(bool open)
 
 void EmulatedUnit::setOutputOpen(bool)
 {
+    bool flooding;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        flooding = !m_flood.empty();
+    }
+    if (flooding && m_openInputs > 0 && !deliveringThreadGone())
+    {
+        const int started = m_deliveriesStarted;
+        for (int i = 0; i < 1000 && m_deliveriesStarted == started; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     // Opening or deleting an output waits for the delivery in progress too.
     std::lock_guard<std::mutex> lock(m_portMutex);
 }
@@ -335,6 +346,7 @@ void EmulatedUnit::deliver(const Bytes& message)
         return;
     const juce::MidiMessage midi(message.data(), (int) message.size());
     m_deliveryInProgress = true;
+    ++m_deliveriesStarted;
     const auto start = std::chrono::steady_clock::now();
     m_link->handleIncomingMidiMessage(nullptr, midi);
     m_handlerNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
