@@ -2,7 +2,10 @@
 # Inside the end-to-end guest: the emulated unit on its sequencer port, then
 # the real program started as the run command starts it, driven by keys and
 # clicks: start-up (the unit found, its programs received), File > Transmit,
-# Save, Quit. What the host checks is copied to OUT.
+# MIDI Setup's OK pressed again and again while the unit floods the input,
+# Save, Quit; then a second start with the unit under a name the program does
+# not preselect, chosen by hand in MIDI Setup. What the host checks is copied
+# to OUT.
 # Usage: guest-steps.sh OUT_DIR
 OUT="$1"
 # shellcheck source=/dev/null
@@ -13,11 +16,19 @@ source "$SRC/tests/gui/lib.sh"
 
 step() { echo "[$(cut -d' ' -f1 /proc/uptime)] $*"; }
 
+# The unit's log that wait_log and log_count read.
+UNIT_LOG="$OUT/unit.log"
+IDENTITY_REQUEST="in  F0 7E 7F 06 01 F7"
+DUMP_REQUEST="in  F0 42 30 00 01 10 1C 20"
+
+# log_count PATTERN: how many lines of the unit's log have it.
+log_count() { grep -c -- "$1" "$UNIT_LOG" 2>/dev/null || true; }
+
 # wait_log PATTERN COUNT SECONDS: until the unit's log has COUNT such lines.
 wait_log() {
   local n=0
   for _ in $(seq 1 $(($3 * 10))); do
-    n=$(grep -c -- "$1" "$OUT/unit.log" 2>/dev/null || true)
+    n=$(log_count "$1")
     [ "${n:-0}" -ge "$2" ] && return 0
     sleep 0.1
   done
@@ -34,6 +45,119 @@ wait_new_window() {
     sleep 0.1
   done
   fail "no new window within ${secs}s"
+}
+
+# open_midi_setup: Option > MIDI Setup, the first of the menu's three items;
+# sets PX, PY, the panel's top left corner on the screen (it stands centred
+# in the content area, inside the 1-pixel border, below the title and menu
+# bars).
+open_midi_setup() {
+  local menu MX MY MW MH
+  window_geometry "$win"
+  click_at $((WIN_X + 134)) $((WIN_Y + 36))
+  menu=$(wait_other_window "$main_pid" "$win")
+  # (The guest has no /dev/fd for a process substitution.)
+  read -r MX MY MW MH <<<"$(xdotool getwindowgeometry --shell "$menu" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
+  click_at $((MX + MW / 2)) $((MY + MH / 6))
+  wait_id_gone "$menu"
+  PX=$((WIN_X + 1 + (WIN_W - 2 - 320) / 2))
+  PY=$((WIN_Y + 49 + (WIN_H - 50 - 170) / 2))
+}
+
+# press_midi_setup_ok: MIDI Setup's OK, seen done by the identity request it
+# sends, which reaches the unit only when the unit is the chosen output.
+press_midi_setup_ok() {
+  local before
+  before=$(log_count "$IDENTITY_REQUEST")
+  click_at $((PX + 162)) $((PY + 136))
+  wait_log "$IDENTITY_REQUEST" $((before + 1)) 10
+}
+
+# expect_answers_key: the program takes a key within a few seconds: Ctrl+Q
+# brings the quit box, which Escape cancels.
+expect_answers_key() {
+  key_to "$win" ctrl+q
+  answer_box_id "$(wait_window "Quit:" 8)" Escape
+}
+
+# receive_all: File > Receive, confirmed; all 100 programs are asked for
+# and the last one's answer arrives, with no connection error.
+receive_all() {
+  local before
+  before=$(log_count "$DUMP_REQUEST")
+  xdotool windowactivate --sync "$win" 2>/dev/null || true
+  xdotool mousemove --window "$win" 20 34 click 1
+  sleep 1
+  xdotool key Down Down Down Down Down Return
+  answer_box_id "$(wait_window "Receive:" 10)" Return
+  wait_log "$DUMP_REQUEST" $((before + 100)) 60
+  [ "$(tail -n 400 "$UNIT_LOG" | grep -c -- "$DUMP_REQUEST.*63 F7")" -ge 1 ] || fail "program 99 was not asked for last"
+  sleep 1
+  [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "a connection error box with the unit there"
+}
+
+# Scenario: the unit floods the input the program listens to with note
+# messages while MIDI Setup's OK is pressed again and again with the ports
+# unchanged; after every OK the program still takes keys and hears the unit.
+scenario_ok_under_flood() {
+  local press
+  kill -USR1 "$unit_pid"
+  wait_log "flood on" 1 10
+  for press in 1 2 3 4 5; do
+    open_midi_setup
+    press_midi_setup_ok
+    expect_answers_key
+    receive_all
+    step "OK $press under the flood: keys taken, 100 programs received"
+  done
+  kill -USR2 "$unit_pid"
+  wait_log "flood off" 1 10
+  step "$(grep "flood off" "$UNIT_LOG" | tail -n 1)"
+}
+
+# choose_second_device COMBO_Y: opens the list at that height in the panel
+# and picks the entry after the selected one.
+choose_second_device() {
+  click_at $((PX + 192)) $((PY + $1 + 10))
+  sleep 0.5
+  xdotool key Down Return
+  sleep 0.5
+}
+
+# Scenario: the unit's port name lacks "Kestrum QX" and another device comes
+# first, so start-up preselects that one and reports the unit missing; the
+# user chooses the unit in both lists of MIDI Setup, and Receive works.
+scenario_unit_not_preselected() {
+  local id
+  mkdir -p "$OUT/b"
+  UNIT_LOG="$OUT/b/unit.log"
+  "$UNIT" "$OUT/b" 400 --name "QX Unit" &
+  unit_pid=$!
+  for _ in $(seq 1 100); do [ -e "$OUT/b/unit.ready" ] && break; sleep 0.1; done
+  [ -e "$OUT/b/unit.ready" ] || fail "the second unit did not come up"
+  (cd "$SRC" && exec "$PROGRAM" >"$OUT/program-b.log" 2>&1) &
+  main_pid=$!
+  PROGRAM_PIDS+=("$main_pid")
+  id=$(wait_window "$APP_TITLE" 90)
+  key_to "$id" Return
+  wait_id_gone "$id" 30
+  win=$(wait_window "$APP_TITLE" 60)
+  answer_box_id "$(wait_window "MIDI Connection Error:" 30)" Return
+  [ "$(log_count "$IDENTITY_REQUEST")" -eq 0 ] || fail "start-up asked the unit that was not preselected"
+  step "second start: connection error with the unit under another name"
+  open_midi_setup
+  choose_second_device 48
+  choose_second_device 82
+  press_midi_setup_ok
+  receive_all
+  step "the unit chosen in MIDI Setup: 100 programs received"
+  key_to "$win" ctrl+q
+  answer_box "Quit:" Return
+  wait_exit "$main_pid" 60
+  [ "$EXIT_CODE" -eq 0 ] || fail "the second run ended with $EXIT_CODE"
+  kill -TERM "$unit_pid"
+  wait "$unit_pid" || fail "the second unit ended with $?"
+  cmp -s "$OUT/b/unit-initial.bin" "$OUT/b/unit-stored.bin" || fail "the second unit's programs changed"
 }
 
 start_display
@@ -77,6 +201,8 @@ wait_log "in  F0 42 30 00 01 10 4C 20" 100 120
 sleep 1
 step "100 dumps transmitted"
 
+scenario_ok_under_flood
+
 # Save: the framework's own file dialog; a full path in its name box moves it
 # to that folder and keeps the name, the second Return saves.
 mkdir -p "$T/save"
@@ -111,3 +237,6 @@ cp "$XDG_CONFIG_HOME/KestrumQX/setting.ksqc" "$OUT/setting.ksqc" 2>/dev/null || 
 kill -TERM "$unit_pid"
 wait "$unit_pid" || fail "the unit ended with $?"
 step "unit ended"
+
+scenario_unit_not_preselected
+step "second run ended"
