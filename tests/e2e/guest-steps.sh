@@ -90,7 +90,14 @@ receive_all() {
   sleep 1
   xdotool key Down Down Down Down Down Return
   answer_box_id "$(wait_window "Receive:" 10)" Return
-  wait_log "$DUMP_REQUEST" $((before + 100)) 60
+  local n=0
+  for _ in $(seq 1 600); do
+    n=$(log_count "$DUMP_REQUEST")
+    [ "$n" -ge $((before + 100)) ] && break
+    [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "the program did not hear the unit: connection error"
+    sleep 0.1
+  done
+  [ "$n" -ge $((before + 100)) ] || fail "the unit saw $((n - before)) of 100 dump requests within 60 s"
   [ "$(tail -n 400 "$UNIT_LOG" | grep -c -- "$DUMP_REQUEST.*63 F7")" -ge 1 ] || fail "program 99 was not asked for last"
   sleep 1
   [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "a connection error box with the unit there"
