@@ -139,9 +139,11 @@ void CMidiSetupComponent::comboBoxChanged(juce::ComboBox*) {}
 //==============================================================================
 // Ports
 
-// Every port operation runs between beginPortChange and endPortChange, and a
-// new input is opened and started before the old one is deleted. Two facts
-// of the framework's MIDI inputs make both needed:
+// Every port operation runs while the ports are marked as changing (from
+// beginPortChange to the end of openMIDIPort, or for good in the destructor),
+// and a new input is opened and started before the old one is deleted. Two
+// facts of the framework's MIDI inputs make both needed (see also
+// docs/juce7-notes.md):
 //
 // - A port operation can wait for a handler run. The ALSA client delivers
 //   every message holding a client-wide lock that opening or deleting any
