@@ -47,21 +47,48 @@ wait_new_window() {
   fail "no new window within ${secs}s"
 }
 
+# pick_from_popup N OF: once the menu or list that a click opened is up,
+# clicks the N-th of its OF entries (all of one height). The pointer rests on
+# the entry first, and the click is repeated until the menu has gone: the
+# framework ignores a click that comes too soon after the menu opened, and a
+# key pressed before the menu has the focus is lost, as both may be on a
+# loaded machine.
+pick_from_popup() {
+  local popup MX MY MW MH
+  popup=$(wait_other_window "$main_pid" "$win")
+  # (The guest has no /dev/fd for a process substitution.)
+  read -r MX MY MW MH <<<"$(xdotool getwindowgeometry --shell "$popup" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
+  xdotool mousemove --sync $((MX + MW / 2)) $((MY + MH * (2 * $1 - 1) / (2 * $2)))
+  for _ in 1 2 3 4 5; do
+    sleep 0.5
+    xdotool click 1
+    for _ in $(seq 1 20); do
+      xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$popup" || return 0
+      sleep 0.1
+    done
+  done
+  fail "the menu $popup did not take a click on its entry $1 of $2"
+}
+
 # open_midi_setup: Option > MIDI Setup, the first of the menu's three items;
 # sets PX, PY, the panel's top left corner on the screen (it stands centred
 # in the content area, inside the 1-pixel border, below the title and menu
-# bars).
+# bars), and waits until the panel shows: light grey at its gradient's
+# centre where the table is dark.
 open_midi_setup() {
-  local menu MX MY MW MH
   window_geometry "$win"
   click_at $((WIN_X + 134)) $((WIN_Y + 36))
-  menu=$(wait_other_window "$main_pid" "$win")
-  # (The guest has no /dev/fd for a process substitution.)
-  read -r MX MY MW MH <<<"$(xdotool getwindowgeometry --shell "$menu" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
-  click_at $((MX + MW / 2)) $((MY + MH / 6))
-  wait_id_gone "$menu"
+  pick_from_popup 1 3
   PX=$((WIN_X + 1 + (WIN_W - 2 - 320) / 2))
   PY=$((WIN_Y + 49 + (WIN_H - 50 - 170) / 2))
+  local colour=""
+  for _ in $(seq 1 40); do
+    screenshot "$T/panel.png"
+    colour=$(pixel "$T/panel.png" $((PX + 24)) $((PY + 16)))
+    [ -n "$colour" ] && [ $((16#${colour:0:2})) -ge 192 ] && return 0
+    sleep 0.25
+  done
+  fail "MIDI Setup did not open (#$colour at its top left)"
 }
 
 # press_midi_setup_ok: MIDI Setup's OK, seen done by the identity request it
@@ -106,6 +133,7 @@ receive_all() {
 # Scenario: the unit floods the input the program listens to with note
 # messages while MIDI Setup's OK is pressed again and again with the ports
 # unchanged; after every OK the program still takes keys and hears the unit.
+# The flood goes on until stop_flood (so that saving and quitting meet it too).
 scenario_ok_under_flood() {
   local press
   kill -USR1 "$unit_pid"
@@ -117,6 +145,9 @@ scenario_ok_under_flood() {
     receive_all
     step "OK $press under the flood: keys taken, 100 programs received"
   done
+}
+
+stop_flood() {
   kill -USR2 "$unit_pid"
   wait_log "flood off" 1 10
   step "$(grep "flood off" "$UNIT_LOG" | tail -n 1)"
@@ -126,9 +157,7 @@ scenario_ok_under_flood() {
 # and picks the entry after the selected one.
 choose_second_device() {
   click_at $((PX + 192)) $((PY + $1 + 10))
-  sleep 0.5
-  xdotool key Down Return
-  sleep 0.5
+  pick_from_popup 2 2
 }
 
 # Scenario: the unit's port name lacks "Kestrum QX" and another device comes
@@ -240,6 +269,7 @@ wait_exit "$main_pid" 60
 step "program ended with $EXIT_CODE"
 echo "$EXIT_CODE" >"$OUT/program.rc"
 cp "$XDG_CONFIG_HOME/KestrumQX/setting.ksqc" "$OUT/setting.ksqc" 2>/dev/null || true
+stop_flood
 
 kill -TERM "$unit_pid"
 wait "$unit_pid" || fail "the unit ended with $?"
