@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
 status=0
-for extra in scripts/tsan-tests.sh scripts/fuzz-tests.sh scripts/e2e-alsa.sh scripts/wine-tests.sh; do
+for extra in scripts/tsan-tests.sh scripts/fuzz-tests.sh scripts/e2e-alsa.sh scripts/wine-tests.sh scripts/unprivileged-tests.sh; do
   if [ -f "$extra" ]; then
     bash "$extra" || { echo "FAILED: $extra"; status=1; }
   fi

@@ -1,5 +1,6 @@
 #include "CConfigDialogComponent.h"
 #include "CPanelLook.h"
+#include "CFileUtil.h"
 #include "CNVBPath.h"
 #include "CProgNameTable.h"
 
@@ -368,24 +369,7 @@ bool CConfigDialogComponent::readSettingsFile(const juce::File& file, unsigned c
 
 bool CConfigDialogComponent::writeSettingsFile(const juce::File& file, const unsigned char* block)
 {
-    // Never put the file in place of a folder of that name.
-    if (file == juce::File() || file.isDirectory())
-        return false;
-    // A file output stream appends to what is there; writing a fresh file
-    // beside the old one and then putting it in its place always leaves
-    // exactly one block, or the old file untouched when the write fails.
-    juce::TemporaryFile temp(file);
-    {
-        juce::FileOutputStream out(temp.getFile(), kConfigDataSize);
-        if (!out.openedOk())
-            return false;
-        if (!out.write(block, kConfigDataSize))
-            return false;
-        out.flush();
-        if (out.getStatus().failed())
-            return false;
-    }
-    if (temp.getFile().getSize() != kConfigDataSize)
-        return false;
-    return temp.overwriteTargetFileWithTemporary();
+    // Exactly one block, or the old file untouched: links are followed and a
+    // file made read-only is left alone.
+    return CFileUtil::writeWholeFile(file, block, (size_t) kConfigDataSize);
 }

@@ -11,11 +11,11 @@ void showOpenError(const juce::String& message)
 
 void CProgNameTable::openWithFile(juce::File file, bool selectFirstRow)
 {
-    if (file.getFileExtension() != ".ksqx")
+    // A folder is no library file, whatever its name says.
+    if (file.getFileExtension() != ".ksqx" || file.isDirectory())
         return;
 
-    // The length comes from the file itself: a missing file or a folder has
-    // none.
+    // The length comes from the file itself: a missing file has none.
     const juce::int64 length = file.existsAsFile() ? file.getSize() : 0;
     if (length != kProgDumpBlockSize)
     {

@@ -20,6 +20,10 @@ CProgressDialogComponent::CProgressDialogComponent()
     addAndMakeVisible(m_pTitleLabel);
     m_pTitleLabel->setFont(juce::Font("Arial", 17.0f, juce::Font::plain));
     m_pTitleLabel->setJustificationType(juce::Justification(36));
+    // The 17 px line is taller than the 16 px label, and its glyphs sit low
+    // in it (the descent of "g" reaches the line's foot): centred in the
+    // label's upper 13 rows, every glyph row of the text lies inside it.
+    m_pTitleLabel->setBorderSize(juce::BorderSize<int>(0, 5, 3, 5));
     m_pTitleLabel->setEditable(false, false, false);
     m_pTitleLabel->setColour(juce::Label::textColourId, juce::Colour(0xff2f2f2f));
 

@@ -174,7 +174,7 @@ void KSPLLibComponent::resized()
 bool KSPLLibComponent::isInterestedInFileDrag(const juce::StringArray& files)
 {
     for (int i = files.size(); --i >= 0;)
-        if (juce::File(files[i]).hasFileExtension(".ksqx"))
+        if (juce::File(files[i]).hasFileExtension(".ksqx") && !juce::File(files[i]).isDirectory())
             return true;
     return false;
 }

@@ -6,6 +6,10 @@
 #include "KSPLLibAppWindow.h"
 #include "KSPLLibComponent.h"
 
+#if JUCE_WINDOWS
+ #include <windows.h> // GetCommandLineW
+#endif
+
 const char* const KSPLLibApp::kApplicationName = "Orlan Kestrum QX Sound Librarian";
 const char* const KSPLLibApp::kApplicationVersion = "version 1.0.0";
 
@@ -26,6 +30,10 @@ juce::String KSPLLibApp::getProgramCommandLine() const
 {
 #if KSQX_TARGET_MAC
     return getCommandLineParameterArray().joinIntoString(" ").trim();
+#elif JUCE_WINDOWS
+    // The framework's line is the raw rest of the process's one, where a tab
+    // would stay inside an argument.
+    return normaliseWindowsCommandLine(juce::String(GetCommandLineW()));
 #else
     return getCommandLineParameters().trim();
 #endif
@@ -40,6 +48,9 @@ void KSPLLibApp::initialise(const juce::String& commandLine)
 #endif
 #if KSQX_TARGET_MAC
     installMacEventHandlers();
+    parseCommandLine(getProgramCommandLine());
+    juce::ignoreUnused(commandLine);
+#elif JUCE_WINDOWS
     parseCommandLine(getProgramCommandLine());
     juce::ignoreUnused(commandLine);
 #else
@@ -58,7 +69,14 @@ void KSPLLibApp::initialise(const juce::String& commandLine)
     if (auto* actions = m_pMainWindow->m_pMainComponent->getActionManager())
         actions->executeRxProg();
 
-    m_instanceLink.startListening([this](const juce::String& line) { anotherInstanceStarted(line.trim()); });
+    listenForSecondLaunches();
+}
+
+void KSPLLibApp::listenForSecondLaunches()
+{
+    m_instanceLink.startListening([this](const juce::File& startFolder, const juce::String& line) {
+        openFromSecondLaunch(startFolder, line.trim());
+    });
 }
 
 void KSPLLibApp::shutdown()
@@ -67,7 +85,7 @@ void KSPLLibApp::shutdown()
     {
         // A second launch: the framework found the running instance, which
         // takes this launch's command line.
-        CInstanceLink::sendToRunningInstance(getProgramCommandLine());
+        CInstanceLink::sendToRunningInstance(getProgramCommandLine(), juce::File::getCurrentWorkingDirectory());
         return;
     }
     m_instanceLink.stopListening();
@@ -81,9 +99,14 @@ void KSPLLibApp::shutdown()
 
 void KSPLLibApp::anotherInstanceStarted(const juce::String& commandLine)
 {
+    openFromSecondLaunch(juce::File::getCurrentWorkingDirectory(), commandLine);
+}
+
+void KSPLLibApp::openFromSecondLaunch(const juce::File& startFolder, const juce::String& commandLine)
+{
     if (m_pMainWindow == nullptr)
         return;
-    parseCommandLine(commandLine);
+    parseCommandLine(commandLine, startFolder);
     if (m_fileDocument.exists() && m_pMainWindow->m_pProgNameTable != nullptr)
         m_pMainWindow->m_pProgNameTable->openWithFile(juce::File(m_fileDocument), true);
     if (auto* peer = m_pMainWindow->getPeer())
@@ -127,7 +150,40 @@ juce::StringArray KSPLLibApp::splitCommandLine(const juce::String& commandLine)
     return args;
 }
 
+juce::String KSPLLibApp::normaliseWindowsCommandLine(const juce::String& processCommandLine)
+{
+    juce::StringArray tokens;
+    juce::String current;
+    bool inToken = false, inQuotes = false;
+    for (auto p = processCommandLine.getCharPointer(); !p.isEmpty(); ++p)
+    {
+        const juce::juce_wchar c = *p;
+        const bool separator = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        if (separator && !inQuotes)
+        {
+            if (inToken)
+                tokens.add(current);
+            current.clear();
+            inToken = false;
+            continue;
+        }
+        if (c == '"')
+            inQuotes = !inQuotes;
+        current += juce::String::charToString(c);
+        inToken = true;
+    }
+    if (inToken)
+        tokens.add(current);
+    tokens.remove(0); // the program's own path
+    return tokens.joinIntoString(" ").trim();
+}
+
 void KSPLLibApp::parseCommandLine(const juce::String& commandLine)
+{
+    parseCommandLine(commandLine, juce::File::getCurrentWorkingDirectory());
+}
+
+void KSPLLibApp::parseCommandLine(const juce::String& commandLine, const juce::File& startFolder)
 {
     m_fileDocument = juce::File();
     for (const auto& arg : splitCommandLine(commandLine))
@@ -135,9 +191,9 @@ void KSPLLibApp::parseCommandLine(const juce::String& commandLine)
         if (arg.startsWithChar('-'))
             continue;
         // An empty argument names no file; a relative one is taken from the
-        // current working directory.
+        // folder the launch was started in.
         if (arg.isNotEmpty())
-            m_fileDocument = juce::File::getCurrentWorkingDirectory().getChildFile(arg);
+            m_fileDocument = startFolder.getChildFile(arg);
         break;
     }
 }

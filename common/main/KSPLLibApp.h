@@ -1,6 +1,7 @@
 #pragma once
 #include "KsqxJuce.h"
 #include "CInstanceLink.h"
+#include "CLookAndFeel.h"
 
 #if KSQX_TARGET_MAC
 #include "MacEventLayer.h"
@@ -23,10 +24,24 @@ public:
     void anotherInstanceStarted(const juce::String& commandLine) override;
 
     void parseCommandLine(const juce::String& commandLine);
+    // Relative names in the command line are taken from the given folder.
+    void parseCommandLine(const juce::String& commandLine, const juce::File& startFolder);
+
+    // A second launch's command line, started in the given folder: opens the
+    // library file it names and brings the window to the front.
+    void openFromSecondLaunch(const juce::File& startFolder, const juce::String& commandLine);
+    // Starts taking second launches' command lines (done at the end of
+    // start-up).
+    void listenForSecondLaunches();
     bool onMacOpenDocument(const juce::File& file);
 
     // The arguments of a command line, split by the program's own rules.
     static juce::StringArray splitCommandLine(const juce::String& commandLine);
+
+    // The Windows program's command line from the process's whole one: split
+    // at blanks, tabs and line breaks outside double quotes (the quotes stay),
+    // the program's own path dropped, the rest joined by single blanks.
+    static juce::String normaliseWindowsCommandLine(const juce::String& processCommandLine);
 
     static const char* const kApplicationName;
     static const char* const kApplicationVersion;
@@ -54,7 +69,7 @@ private:
     bool m_bInitialised;
     CInstanceLink m_instanceLink;
     // The classic look: dark text on the panels' light backgrounds.
-    juce::LookAndFeel_V2 m_lookAndFeel;
+    CLookAndFeel m_lookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE(KSPLLibApp)
 };

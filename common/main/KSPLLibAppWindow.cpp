@@ -35,8 +35,10 @@ KSPLLibAppWindow::KSPLLibAppWindow()
             w = area.getWidth();
         if (h > area.getHeight())
             h = area.getHeight();
+        centreWithSize(w, h);
     }
-    centreWithSize(w, h);
+    else
+        setSize(w, h); // no screen to centre on (the framework would crash trying)
 
     setResizable(true, true);
     setResizeLimits(320, 344, 2000, 2000);

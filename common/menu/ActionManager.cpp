@@ -2,6 +2,7 @@
 #include "CAboutDialogComponent.h"
 #include "CConfigDialogComponent.h"
 #include "CDialogUtil.h"
+#include "CFileUtil.h"
 #include "CMidiSetupComponent.h"
 #include "CProgNameTable.h"
 #include "CProgressDialogComponent.h"
@@ -104,40 +105,13 @@ void hideIfVisible(juce::Component* panel)
 
 void showCentred(juce::Component& panel)
 {
+    // A panel closes with the framework's fade-out, which ends by setting the
+    // panel's own alpha to 0: a fade still running is stopped, and the panel
+    // is made opaque again, or it would be shown fully transparent.
+    juce::Desktop::getInstance().getAnimator().cancelAnimation(&panel, false);
+    panel.setAlpha(1.0f);
     panel.centreWithSize(panel.getWidth(), panel.getHeight());
     panel.setVisible(true);
-}
-
-// Writes the block beside the target first and moves it over the target only
-// once every byte is on disk, so a failing save leaves the old file as it
-// was and a saved file always holds exactly the block.
-bool writeWholeFile(const juce::File& target, const unsigned char* data, int size)
-{
-    if (target.isDirectory())
-        return false;
-    if (target.exists())
-    {
-        // A file that cannot be opened for writing (read-only, or on a
-        // read-only volume) is not replaced behind its owner's back.
-        juce::FileOutputStream probe(target);
-        if (!probe.openedOk())
-            return false;
-    }
-
-    juce::TemporaryFile temp(target, juce::TemporaryFile::useHiddenFile);
-    {
-        juce::FileOutputStream out(temp.getFile(), 0);
-        if (!out.openedOk())
-            return false;
-        if (!out.write(data, (size_t) size))
-            return false;
-        out.flush();
-        if (out.getStatus().failed())
-            return false;
-    }
-    if (temp.getFile().getSize() != size)
-        return false;
-    return temp.overwriteTargetFileWithTemporary();
 }
 } // namespace
 
@@ -411,6 +385,6 @@ void ActionManager::executeFileSave()
         return;
     for (int r = 0; r < kUserProgCount; ++r)
         m_pProgNameTable->CopyProgForWrite(r, m_pProgNameTable->m_ucWriteProgData + r * kProgDumpSize);
-    if (!writeWholeFile(target, m_pProgNameTable->m_ucWriteProgData, kProgDumpBlockSize))
+    if (!CFileUtil::writeWholeFile(target, m_pProgNameTable->m_ucWriteProgData, (size_t) kProgDumpBlockSize))
         showSaveError();
 }

@@ -73,3 +73,33 @@ TEST(CommandLine, ApplicationTexts)
     EXPECT_EQ(app.getApplicationVersion(), "version 1.0.0");
     EXPECT_FALSE(app.moreThanOneInstanceAllowed());
 }
+
+TEST(CommandLine, WindowsProcessLineSplitsAtEveryBlankOutsideQuotes)
+{
+    struct Case
+    {
+        const char* processLine;
+        const char* programLine; // what the parser receives
+        std::vector<const char*> args;
+    };
+    const std::vector<Case> cases = {
+        {"MendrelWin.exe", "", {}},
+        {"MendrelWin.exe \t\r\n ", "", {}},
+        {"MendrelWin.exe\tZ:\\lib.ksqx", "Z:\\lib.ksqx", {"Z:\\lib.ksqx"}}, // a tab after the program's path
+        {"MendrelWin.exe -x\tbank.ksqx", "-x bank.ksqx", {"-x", "bank.ksqx"}},
+        {"\"C:\\Program Files\\MendrelWin.exe\"\r\n-a \t b", "-a b", {"-a", "b"}},
+        {"p.exe \"tab\tinside.ksqx\"\tnext", "\"tab\tinside.ksqx\" next", {"tab\tinside.ksqx", "next"}},
+        {"p.exe a\"b\tc\"\td", "a\"b\tc\" d", {"ab\tc", "d"}}, // a quote opens inside a token
+        {"p.exe \"\"\tx", "\"\" x", {"", "x"}},
+        {"p.exe \"open\tto the end", "\"open\tto the end", {"open\tto the end"}},
+    };
+    for (const auto& c : cases)
+    {
+        const juce::String line = KSPLLibApp::normaliseWindowsCommandLine(c.processLine);
+        EXPECT_EQ(line, juce::String(c.programLine)) << "line: [" << c.processLine << "]";
+        const juce::StringArray got = KSPLLibApp::splitCommandLine(line);
+        ASSERT_EQ(got.size(), (int) c.args.size()) << "line: [" << c.processLine << "]";
+        for (int i = 0; i < got.size(); ++i)
+            EXPECT_EQ(got[i], juce::String(c.args[(size_t) i])) << "line: [" << c.processLine << "] arg " << i;
+    }
+}

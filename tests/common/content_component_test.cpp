@@ -219,6 +219,24 @@ TEST_F(ContentFixture, DropAcceptsAnyCaseButOpensOnlyExactExtensionLastFirst)
     EXPECT_EQ(boxes.boxes.size(), 1u) << "the upper-case file is ignored without a box";
 }
 
+TEST_F(ContentFixture, AFolderNamedLikeALibraryFileIsNoLibraryFile)
+{
+    auto& c = build();
+    const juce::File folder = tmp.file("Dir.ksqx");
+    ASSERT_TRUE(folder.createDirectory().wasOk());
+    const juce::File a = tmp.file("A.ksqx");
+    ASSERT_TRUE(writeLibraryFile(a, 1));
+    EXPECT_FALSE(c.isInterestedInFileDrag({folder.getFullPathName()}));
+    EXPECT_TRUE(c.isInterestedInFileDrag({folder.getFullPathName(), a.getFullPathName()}));
+
+    const size_t boxesBefore = boxes.boxes.size();
+    c.filesDropped({a.getFullPathName(), folder.getFullPathName()}, 10, 10);
+    auto* table = c.getProgNameTable();
+    ASSERT_EQ(table->getNumRows(), 200);
+    EXPECT_EQ(table->getRecord(100)->getFileName(), "A");
+    EXPECT_EQ(boxes.boxes.size(), boxesBefore) << "the folder is passed over without a box";
+}
+
 TEST_F(ContentFixture, UpAndDownGoToTheTableOtherKeysAreNotTaken)
 {
     auto& c = build();

@@ -3,12 +3,14 @@
 // the replace question, and that every failure reports and leaves an
 // existing file exactly as it was.
 #include "ActionManager.h"
+#include "CConfigDialogComponent.h"
 #include "CProgNameTable.h"
 #include "ProgTestSupport.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -355,4 +357,169 @@ TEST_F(FileCommands, OpenMovesTheFolderThatSaveStartsIn)
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[2].startIn, libFolder);
     EXPECT_EQ(namesIn(libFolder), juce::StringArray("lib.ksqx"));
+}
+
+namespace
+{
+int modeOf(const juce::File& f)
+{
+    struct stat st{};
+    return ::stat(f.getFullPathName().toRawUTF8(), &st) == 0 ? (int) (st.st_mode & 07777) : -1;
+}
+
+void setMode(const juce::File& f, int mode) { ASSERT_EQ(::chmod(f.getFullPathName().toRawUTF8(), (mode_t) mode), 0); }
+
+void makeLink(const juce::File& link, const juce::String& to)
+{
+    link.getParentDirectory().createDirectory();
+    ASSERT_EQ(::symlink(to.toRawUTF8(), link.getFullPathName().toRawUTF8()), 0);
+}
+
+// While it lives, a file stops growing at the given size, as on a full disk;
+// it binds root too, and writes past it fail instead of raising SIGXFSZ.
+struct SmallFileLimit
+{
+    explicit SmallFileLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~SmallFileLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    rlimit saved{};
+    void (*oldHandler)(int) = nullptr;
+};
+} // namespace
+
+// Both writers, Save and the settings file, over the file system's links and
+// permissions. Run as an ordinary user too (scripts/unprivileged-tests.sh):
+// only then does a read-only folder stop the file made beside the target.
+TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const int defaultMode = (int) (0666 & ~mask);
+    const Bytes old(5000, 0x11);
+
+    struct Case
+    {
+        const char* what;
+        // Makes the case in `dir`: sets the name handed to the writer and the
+        // file that should take the bytes.
+        std::function<void(const juce::File& dir, juce::File& name, juce::File& real)> make;
+        bool written;          // false: refused, and the old file is as it was
+        int mode;              // of the real file afterwards; -1: a new file's default
+        bool failingWrite = false;
+        const char* alsoName = nullptr; // another name of the file that must show the same bytes
+    };
+    const std::vector<Case> cases = {
+        {"a link to a file",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = d.getChildFile("real.ksqx"); writeBytes(r, old.size(), 0x11); setMode(r, 0640);
+             n = d.getChildFile("link.ksqx"); makeLink(n, "real.ksqx");
+         }, true, 0640},
+        {"a chain of links, absolute and relative, across folders",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = d.getChildFile("a/real.ksqx"); d.getChildFile("a").createDirectory();
+             writeBytes(r, old.size(), 0x11); setMode(r, 0600);
+             makeLink(d.getChildFile("b/second.ksqx"), r.getFullPathName());
+             n = d.getChildFile("link.ksqx"); makeLink(n, "b/second.ksqx");
+         }, true, 0600},
+        {"a link to a missing file",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = d.getChildFile("new.ksqx");
+             n = d.getChildFile("link.ksqx"); makeLink(n, "new.ksqx");
+         }, true, -1},
+        {"a file's permissions",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("bank.ksqx"); writeBytes(r, old.size(), 0x11); setMode(r, 0604);
+         }, true, 0604},
+        {"a file with a second name",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("bank.ksqx"); writeBytes(r, old.size(), 0x11); setMode(r, 0644);
+             ASSERT_EQ(::link(r.getFullPathName().toRawUTF8(), d.getChildFile("other name").getFullPathName().toRawUTF8()), 0);
+         }, true, 0644, false, "other name"},
+        {"a writable file in a read-only folder",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("ro/bank.ksqx"); d.getChildFile("ro").createDirectory();
+             writeBytes(r, old.size(), 0x11); setMode(r, 0644); setMode(d.getChildFile("ro"), 0555);
+         }, true, 0644},
+        {"a read-only file",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("bank.ksqx"); writeBytes(r, old.size(), 0x11); setMode(r, 0444);
+         }, false, 0444},
+        {"a link to a read-only file",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = d.getChildFile("real.ksqx"); writeBytes(r, old.size(), 0x11); setMode(r, 0444);
+             n = d.getChildFile("link.ksqx"); makeLink(n, "real.ksqx");
+         }, false, 0444},
+        {"a write that fails part-way",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("bank.ksqx"); writeBytes(r, old.size(), 0x11); setMode(r, 0644);
+         }, false, 0644, true},
+        {"a write that fails part-way through a link",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = d.getChildFile("real.ksqx"); writeBytes(r, old.size(), 0x11); setMode(r, 0644);
+             n = d.getChildFile("link.ksqx"); makeLink(n, "real.ksqx");
+         }, false, 0644, true},
+        {"a write that fails part-way in a read-only folder",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("ro/bank.ksqx"); d.getChildFile("ro").createDirectory();
+             writeBytes(r, old.size(), 0x11); setMode(r, 0644); setMode(d.getChildFile("ro"), 0555);
+         }, false, 0644, true},
+    };
+
+    unsigned char settings[kConfigDataSize];
+    std::memcpy(settings, CConfigDialogComponent::ucInitConfigData, kConfigDataSize);
+    int n = 0;
+    for (const auto& c : cases)
+        for (const bool viaSave : {true, false})
+        {
+            SCOPED_TRACE(juce::String(c.what) + (viaSave ? ", Save" : ", settings file"));
+            const juce::File dir = folder("w" + juce::String(n++));
+            juce::File name, real;
+            c.make(dir, name, real);
+            ASSERT_FALSE(testing::Test::HasFatalFailure());
+            const bool nameIsLink = name != real;
+            const juce::StringArray namesBefore = namesIn(real.getParentDirectory());
+            const bool existed = real.exists();
+            const Bytes expected = viaSave ? expectedFile() : Bytes(settings, settings + kConfigDataSize);
+            boxes.boxes.clear();
+
+            bool reported = false;
+            {
+                std::unique_ptr<SmallFileLimit> limit(c.failingWrite ? new SmallFileLimit(expected.size() / 2) : nullptr);
+                if (viaSave)
+                    save(name);
+                else
+                    reported = !CConfigDialogComponent::writeSettingsFile(name, settings);
+            }
+            if (viaSave)
+            {
+                if (!c.written)
+                    expectSaveError(boxes.boxes);
+                else
+                    EXPECT_TRUE(boxes.boxes.empty());
+            }
+            else
+                EXPECT_EQ(reported, !c.written);
+
+            EXPECT_EQ(contentOf(real), c.written ? expected : old);
+            EXPECT_EQ(modeOf(real), c.mode < 0 ? defaultMode : c.mode);
+            if (nameIsLink)
+                EXPECT_TRUE(name.isSymbolicLink()) << "the link stays a link";
+            if (c.alsoName != nullptr)
+                EXPECT_EQ(contentOf(dir.getChildFile(c.alsoName)), contentOf(real));
+            juce::StringArray namesAfter = namesBefore;
+            if (!existed && c.written)
+                namesAfter.add(real.getFileName());
+            namesAfter.sort(false);
+            EXPECT_EQ(namesIn(real.getParentDirectory()), namesAfter) << "nothing left beside it";
+        }
 }

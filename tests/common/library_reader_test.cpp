@@ -108,7 +108,7 @@ TEST_F(ReaderFixture, EachFileIsAddedOrRefusedAsItDeserves)
         {"Head.ksqx", Bytes, withByte(saved, 7, 0x21), true, "Illegal File Format!", ""},
         {"First.ksqx", Bytes, withByte(saved, 0, 0x00), true, "Illegal File Format!", ""},
         {"Missing.ksqx", Missing, {}, true, "Illegal File Size!", ""},
-        {"Folder.ksqx", Folder, {}, true, "Illegal File Size!", ""},
+        {"Folder.ksqx", Folder, {}, true, nullptr, ""}, // a folder is no library file: ignored
     };
     for (const auto& c : cases)
     {

@@ -196,6 +196,52 @@ scenario_unit_not_preselected() {
   cmp -s "$OUT/b/unit-initial.bin" "$OUT/b/unit-stored.bin" || fail "the second unit's programs changed"
 }
 
+# --- The progress panel on a second transfer: the start-up reception showed
+# it first and closed it with its fade-out; during Transmit it must be on
+# screen again: its frame's grey 0xafafaf at its four corners. A transfer
+# here takes a few seconds and screenshots take about one, so a small X
+# client polls the panel's place instead, and keeps a picture of it.
+progress_watch_start() {
+  window_geometry "$win"
+  local px=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) py=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
+  rm -f "$T/progress.stop" "$OUT/progress.seen"
+  python3 - "$px" "$py" 240 69 60 "$T/progress.stop" "$OUT/progress.seen" "$OUT/progress-second-transfer.ppm" <<'PY' &
+import ctypes as c, os, sys, time
+x0, y0, w, h, secs = map(int, sys.argv[1:6]); stop, seen, picture = sys.argv[6:9]
+x = c.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = c.c_void_p; x.XOpenDisplay.argtypes = [c.c_char_p]
+x.XDefaultRootWindow.restype = c.c_ulong; x.XDefaultRootWindow.argtypes = [c.c_void_p]
+x.XGetImage.restype = c.c_void_p
+x.XGetImage.argtypes = [c.c_void_p, c.c_ulong, c.c_int, c.c_int, c.c_uint, c.c_uint, c.c_ulong, c.c_int]
+x.XGetPixel.restype = c.c_ulong; x.XGetPixel.argtypes = [c.c_void_p, c.c_int, c.c_int]
+x.XDestroyImage.argtypes = [c.c_void_p]
+d = x.XOpenDisplay(None)
+root = x.XDefaultRootWindow(d)
+end = time.time() + secs
+while time.time() < end and not os.path.exists(stop):
+    im = x.XGetImage(d, root, x0, y0, w, h, 0xFFFFFFFF, 2)
+    if im and all(x.XGetPixel(im, px, py) & 0xFFFFFF == 0xAFAFAF
+                  for px, py in ((1, 1), (w - 2, 1), (1, h - 2), (w - 2, h - 2))):
+        rows = bytearray()
+        for py in range(h):
+            for px in range(w):
+                v = x.XGetPixel(im, px, py)
+                rows += bytes(((v >> 16) & 255, (v >> 8) & 255, v & 255))
+        open(picture, "wb").write(b"P6 %d %d 255\n" % (w, h) + bytes(rows))
+        open(seen, "w").write("seen\n")
+        sys.exit(0)
+    if im:
+        x.XDestroyImage(im)
+    time.sleep(0.02)
+PY
+  progress_watch_pid=$!
+}
+progress_watch_check() {
+  touch "$T/progress.stop"
+  wait "$progress_watch_pid" || true
+  [ -f "$OUT/progress.seen" ] || fail "the progress panel was not on screen during the second transfer"
+}
+
 start_display
 step "display $DISPLAY"
 
@@ -225,6 +271,7 @@ sleep 2
 [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "a connection error box with the unit there"
 
 # File > Transmit: the in-window menu bar lies below the 24-pixel title bar.
+progress_watch_start
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool mousemove --window "$win" 20 34 click 1
 sleep 1
@@ -236,6 +283,8 @@ wait_gone "Transmit:"
 wait_log "in  F0 42 30 00 01 10 4C 20" 100 120
 sleep 1
 step "100 dumps transmitted"
+progress_watch_check
+step "progress panel shown on the second transfer"
 
 scenario_ok_under_flood
 

@@ -7,6 +7,9 @@ set -euo pipefail
 # tests of any checkout on this machine take turns.
 exec 9>/tmp/ksqx-gui-tests.lock
 flock -w 600 9 || { echo "FAIL: another GUI test held the lock for 10 minutes" >&2; exit 1; }
+# The display, the window manager and the programs are started with the lock
+# closed (9>&-): one of them left running by a killed test must not hold
+# the lock for every later test.
 
 SRC="${KSQX_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 T=$(mktemp -d /tmp/ksqx-gui.XXXXXX)
@@ -30,7 +33,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start_display() {
-  DISPLAY=$("$SRC/scripts/virtual-display.sh" "$T/display")
+  DISPLAY=$("$SRC/scripts/virtual-display.sh" "$T/display" 9>&-)
   export DISPLAY
   # The program's per-user folders, kept inside the test's own folder.
   export XDG_CONFIG_HOME="$T/config" XDG_RUNTIME_DIR="$T/run" HOME="$T/home"
@@ -43,7 +46,7 @@ start_display() {
 start_program() {
   mkdir -p "$T/work"
   local n=${#PROGRAM_PIDS[@]}
-  (cd "$T/work" && exec "$@" >"$T/prog$n.log" 2>&1) &
+  (cd "$T/work" && exec "$@" >"$T/prog$n.log" 2>&1 9>&-) &
   PROGRAM_PID=$!
   PROGRAM_PIDS+=("$PROGRAM_PID")
 }

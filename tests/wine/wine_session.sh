@@ -123,3 +123,24 @@ answer_box "Quit:" Return
 wait_exit "$main_pid" 30
 [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 ok "Quit ends the program with exit code 0"
+
+# --- A tab on the Windows command line separates arguments as a blank does.
+# cmd hands its line on as typed, so the program's process line is its path,
+# a tab and the library file's path; the file's rows must show.
+tab_line="$(winpath "$EXE")"$'\t'"$(winpath "$T/lib.ksqx")"
+start_program wine cmd /c "$tab_line"
+id=$(wait_window "$APP_TITLE" 60)
+key_to "$id" Return
+wait_id_gone "$id"
+tab_win=$(wait_window "$APP_TITLE" 20)
+answer_box "MIDI Connection Error:" Return
+sleep 1
+key_to "$tab_win" Next Next Next
+sleep 1
+import -window "$tab_win" "$T/tab.png"
+cp "$T/tab.png" "$shots/wine-tab-command-line.png" 2>/dev/null || true
+[ "$(pixels "$T/tab.png" 555555)" -gt 50000 ] || fail "a library file after a tab on the command line was not opened"
+ok "library file after a tab on the command line opened"
+chord_to "$tab_win" q
+answer_box "Quit:" Return
+wait_id_gone "$tab_win" 30

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs the tests whose outcome depends on file permissions (the list in
+# tests/unprivileged-tests.txt) as an ordinary user: root passes every
+# permission check. Under root they run as `nobody`, over copies of both test
+# binaries in a folder of nobody's own that nobody else can enter. Fails when
+# any of them fails, is skipped or did not run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD="${1:-build}"
+[ -x "$BUILD/tests/ksqx_tests_win" ] || bash scripts/build.sh >/dev/null
+
+names=$(grep -E '^[A-Za-z]' tests/unprivileged-tests.txt)
+filter=$(echo "$names" | paste -sd: -)
+count=$(echo "$names" | wc -l)
+
+work=$(mktemp -d /tmp/ksqx-unprivileged.XXXXXX)
+trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+
+status=0
+for bin in ksqx_tests_win ksqx_tests_mac; do
+  cp "$BUILD/tests/$bin" "$work/$bin"
+  chmod 755 "$work/$bin"
+done
+if [ "$(id -u)" -eq 0 ]; then
+  chown -R nobody:nogroup "$work"
+  chmod 700 "$work"
+fi
+for bin in ksqx_tests_win ksqx_tests_mac; do
+  log="$work/$bin.log"
+  if ! (cd "$work" && timeout 300 ${as_user[@]+"${as_user[@]}"} env -i PATH=/usr/bin:/bin HOME="$work" \
+          TMPDIR="$work" KSQX_TEST_TMP="$work/tmp" "./$bin" --gtest_filter="$filter" >"$log" 2>&1); then
+    grep -v '^ALSA' "$log" | tail -n 60
+    echo "FAILED: $bin as $(${as_user[@]+"${as_user[@]}"} id -un)"
+    status=1
+    continue
+  fi
+  if grep -q 'SKIPPED' "$log" || ! grep -q "^\[  PASSED  \] $count tests\?\.$" "$log"; then
+    grep -v '^ALSA' "$log" | tail -n 30
+    echo "FAILED: $bin did not run all $count permission tests as an ordinary user"
+    status=1
+    continue
+  fi
+  echo "$bin: $count permission tests passed as $(${as_user[@]+"${as_user[@]}"} id -un)"
+done
+exit $status
