@@ -81,23 +81,36 @@ open_midi_setup() {
   pick_from_popup 1 3
   PX=$((WIN_X + 1 + (WIN_W - 2 - 320) / 2))
   PY=$((WIN_Y + 49 + (WIN_H - 50 - 170) / 2))
-  local colour=""
   for _ in $(seq 1 40); do
-    screenshot "$T/panel.png"
-    colour=$(pixel "$T/panel.png" $((PX + 24)) $((PY + 16)))
-    [ -n "$colour" ] && [ $((16#${colour:0:2})) -ge 192 ] && return 0
+    midi_setup_shown && return 0
     sleep 0.25
   done
-  fail "MIDI Setup did not open (#$colour at its top left)"
+  fail "MIDI Setup did not open (#$PANEL_COLOUR at its top left)"
+}
+
+# midi_setup_shown: the panel is on screen (light grey at its gradient's
+# centre, where the table is dark).
+midi_setup_shown() {
+  screenshot "$T/panel.png"
+  PANEL_COLOUR=$(pixel "$T/panel.png" $((PX + 24)) $((PY + 16)))
+  [ -n "$PANEL_COLOUR" ] && [ $((16#${PANEL_COLOUR:0:2})) -ge 192 ]
 }
 
 # press_midi_setup_ok: MIDI Setup's OK, seen done by the identity request it
 # sends, which reaches the unit only when the unit is the chosen output.
+# A click that a loaded machine dropped leaves the panel up and is repeated;
+# OK hides the panel before it reopens the ports, so a program that hangs
+# there is not clicked again.
 press_midi_setup_ok() {
   local before
   before=$(log_count "$IDENTITY_REQUEST")
-  click_at $((PX + 162)) $((PY + 136))
-  wait_log "$IDENTITY_REQUEST" $((before + 1)) 10
+  for _ in 1 2 3; do
+    click_at $((PX + 162)) $((PY + 136))
+    sleep 2
+    [ "$(log_count "$IDENTITY_REQUEST")" -gt "$before" ] && return 0
+    midi_setup_shown || break
+  done
+  wait_log "$IDENTITY_REQUEST" $((before + 1)) 8
 }
 
 # expect_answers_key: the program takes a key within a few seconds: Ctrl+Q
@@ -126,8 +139,22 @@ receive_all() {
   done
   [ "$n" -ge $((before + 100)) ] || fail "the unit saw $((n - before)) of 100 dump requests within 60 s"
   [ "$(tail -n 400 "$UNIT_LOG" | grep -c -- "$DUMP_REQUEST.*63 F7")" -ge 1 ] || fail "program 99 was not asked for last"
-  sleep 1
   [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "a connection error box with the unit there"
+  progress_panel_gone
+}
+
+# progress_panel_gone: waits (up to 10 s) until the progress panel has faded
+# out, 3 s after the last program, so that it covers nothing clicked next:
+# its frame's grey 0xafafaf no longer at its top left corner.
+progress_panel_gone() {
+  window_geometry "$win"
+  local px=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) py=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
+  for _ in $(seq 1 40); do
+    screenshot "$T/progress.png"
+    [ "$(pixel "$T/progress.png" $((px + 1)) $((py + 1)))" != AFAFAF ] && return 0
+    sleep 0.25
+  done
+  fail "the progress panel stayed on screen"
 }
 
 # Scenario: the unit floods the input the program listens to with note
