@@ -110,7 +110,17 @@ press_midi_setup_ok() {
     [ "$(log_count "$IDENTITY_REQUEST")" -gt "$before" ] && return 0
     midi_setup_shown || break
   done
-  wait_log "$IDENTITY_REQUEST" $((before + 1)) 8
+  for _ in $(seq 1 80); do
+    [ "$(log_count "$IDENTITY_REQUEST")" -gt "$before" ] && return 0
+    sleep 0.1
+  done
+  # Tell a hung program from a dropped click for whoever reads the failure.
+  key_to "$win" ctrl+q
+  for _ in $(seq 1 50); do
+    [ "$(window_count "Quit:")" -eq 0 ] || fail "MIDI Setup's OK sent no identity request (the program still takes keys)"
+    sleep 0.1
+  done
+  fail "the program hangs after MIDI Setup's OK: no identity request, no quit box for Ctrl+Q"
 }
 
 # expect_answers_key: the program takes a key within a few seconds: Ctrl+Q
