@@ -6,14 +6,14 @@
 # read-only with a tmpfs overlay on top; results come back through a second,
 # writable share. The kernel package is unpacked into build/e2e-alsa, never
 # installed. Prints "e2e-alsa: N passed, N failed" last.
-# KSQX_E2E_SECONDS bounds the guest (300); KSQX_E2E_PROGRAM runs another
+# KSQX_E2E_SECONDS bounds the guest (480); KSQX_E2E_PROGRAM runs another
 # build of the program (e.g. ./build-asan/MendrelWin) in place of the one the
 # run command starts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SRC="$PWD"
 E="$SRC/build/e2e-alsa"
-HOST_SECONDS="${KSQX_E2E_SECONDS:-300}"  # the whole guest, boot to power-off
+HOST_SECONDS="${KSQX_E2E_SECONDS:-480}"  # the whole guest, boot to power-off
 GUEST_SECONDS=$((HOST_SECONDS > 120 ? HOST_SECONDS - 60 : HOST_SECONDS / 2))  # the steps inside it
 started=$(date +%s)
 

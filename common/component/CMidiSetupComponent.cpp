@@ -35,7 +35,7 @@ const juce::Justification kTextJustification(33); // centred vertically, left-al
 CMidiSetupComponent::CMidiSetupComponent()
     : m_iTxProgNo(0), m_bConnected(false), m_bTxAllProg(false), m_pActionManager(nullptr), m_ucRxProgData(),
       m_ucTxProgData(), m_pOKButton(nullptr), m_pMidiInDeviceCombo(nullptr), m_pMidiOutDeviceCombo(nullptr),
-      m_bRxAllProg(false), m_iRxNextProgNo(0), m_ucRxGatherData(), m_bClosingInput(false)
+      m_bRxAllProg(false), m_iRxNextProgNo(0), m_ucRxGatherData(), m_bPortsChanging(false)
 {
     m_pOKButton = CPanelLook::makeButton(*this, *this, "OK");
 
@@ -75,8 +75,10 @@ CMidiSetupComponent::CMidiSetupComponent()
 
 CMidiSetupComponent::~CMidiSetupComponent()
 {
-    closeInput();
-    m_pMidiOutput.reset();
+    // The mark stays set: no handler run waits for the message thread again.
+    beginPortChange();
+    closeInput(m_pMidiInput);
+    closeOutput();
 
     delete m_pOKButton;
     m_pOKButton = nullptr;
@@ -137,13 +139,46 @@ void CMidiSetupComponent::comboBoxChanged(juce::ComboBox*) {}
 //==============================================================================
 // Ports
 
+// Every port operation runs while the ports are marked as changing (from
+// beginPortChange to the end of openMIDIPort, or for good in the destructor),
+// and a new input is opened and started before the old one is deleted. Two
+// facts of the framework's MIDI inputs make both needed (see also
+// docs/juce7-notes.md):
+//
+// - A port operation can wait for a handler run. The ALSA client delivers
+//   every message holding a client-wide lock that opening or deleting any
+//   input or output also takes; CoreMIDI's inputs hold one lock for delivery,
+//   opening, start, stop and deletion; a WinMM input holds its device's lock
+//   while delivering, and opening, starting, stopping or deleting an input on
+//   that device take it. A handler run waits for the message-manager lock,
+//   that is for the message thread, which is the thread doing the port
+//   operation: without help the two wait for each other. So, before the
+//   first operation, the message thread marks the ports as changing and
+//   aborts the handler's wait for the lock: a run waiting there gives up at
+//   once, and a run that starts while the mark is set returns without
+//   waiting, so none holds a delivery lock for long. Messages that arrive
+//   meanwhile are dropped (the user replaces the ports; a transfer in flight
+//   is the user's to repeat). A run that already holds the message-manager
+//   lock cannot overlap a port change: while it does, the message thread is
+//   parked inside the lock's delivery.
+// - The ALSA client has one input thread for all its inputs. Deleting the
+//   last open input asks it to end; starting an input before it has ended
+//   (within about 100 ms) does not start it again, and it then ends: the new
+//   input would stay deaf for good. With the new input started first, an
+//   input is open throughout and the thread never stops. (WinMM and CoreMIDI
+//   have no thread of the framework's own; WinMM shares one open device
+//   between inputs of the same device, so opening it twice is fine.)
+//
+// Only one thread at a time waits in m_messageLock: both inputs are open
+// only while the mark is set, when runs of the new input never reach the
+// lock, and deleting the old input waits for its run in progress to return.
 void CMidiSetupComponent::openMIDIPort()
 {
-    closeInput();
-    m_bClosingInput = false;
+    beginPortChange();
 
     // A port is opened by the identifier of the entry shown, so a device list
     // that changed since construction cannot open another device.
+    std::unique_ptr<juce::MidiInput> oldInput = std::move(m_pMidiInput);
     const int inPos = m_pMidiInDeviceCombo->getSelectedId() - 1;
     if (juce::isPositiveAndBelow(inPos, m_aMidiInDeviceInfos.size()))
     {
@@ -153,48 +188,56 @@ void CMidiSetupComponent::openMIDIPort()
     }
     if (m_inputStandIn)
         m_inputStandIn(true);
+    closeInput(oldInput);
 
-    m_pMidiOutput.reset();
+    closeOutput();
     const int outPos = m_pMidiOutDeviceCombo->getSelectedId() - 1;
     if (juce::isPositiveAndBelow(outPos, m_aMidiOutDeviceInfos.size()))
         m_pMidiOutput = juce::MidiOutput::openDevice(m_aMidiOutDeviceInfos[outPos].identifier);
+    if (m_outputStandIn)
+        m_outputStandIn(true);
+
+    m_bPortsChanging = false;
 }
 
-// Deleting a JUCE input waits for its callback to return, and a callback that
-// waits for the message-manager lock waits for the message thread, which is
-// the thread deleting the input: without help the two wait for each other.
-// So the message thread first marks the input as closing and aborts the
-// handler's wait for the lock; a run waiting there returns at once, a run
-// that starts later sees the mark and does nothing. Only then is the input
-// stopped and deleted. A run that already holds the lock cannot overlap this:
-// while it does, the message thread is parked inside the lock's delivery.
-void CMidiSetupComponent::closeInput()
+void CMidiSetupComponent::beginPortChange()
 {
-    m_bClosingInput = true;
+    m_bPortsChanging = true;
     m_messageLock.abort();
-    if (m_pMidiInput != nullptr)
+}
+
+void CMidiSetupComponent::closeInput(std::unique_ptr<juce::MidiInput>& input)
+{
+    if (input != nullptr)
     {
-        m_pMidiInput->stop();
-        m_pMidiInput.reset();
+        input->stop();
+        input.reset();
     }
     if (m_inputStandIn)
         m_inputStandIn(false);
 }
 
-// Takes the message-manager lock for one handler run unless the input is
-// closing. tryEnter also returns false after an abort that came while nobody
-// was waiting, so a false result is only final once the closing mark is seen.
-// Once the application has posted its quit, the lock is never granted again.
+void CMidiSetupComponent::closeOutput()
+{
+    m_pMidiOutput.reset();
+    if (m_outputStandIn)
+        m_outputStandIn(false);
+}
+
+// Takes the message-manager lock for one handler run unless the ports are
+// changing. tryEnter also returns false after an abort that came while nobody
+// was waiting, so a false result is only final once the mark is seen. Once
+// the application has posted its quit, the lock is never granted again.
 bool CMidiSetupComponent::enterMessageLock()
 {
-    while (!m_bClosingInput)
+    while (!m_bPortsChanging)
     {
         auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
         if (messageManager == nullptr || messageManager->hasStopMessageBeenSent())
             return false;
         if (m_messageLock.tryEnter())
         {
-            if (!m_bClosingInput)
+            if (!m_bPortsChanging)
                 return true;
             m_messageLock.exit();
             return false;
@@ -349,4 +392,5 @@ void CMidiSetupComponent::reportHandOver()
 
 void CMidiSetupComponent::setOutputSink(OutputSink sink) { m_outputSink = std::move(sink); }
 void CMidiSetupComponent::setInputStandIn(InputStandIn standIn) { m_inputStandIn = std::move(standIn); }
+void CMidiSetupComponent::setOutputStandIn(OutputStandIn standIn) { m_outputStandIn = std::move(standIn); }
 void CMidiSetupComponent::setReportObserver(ReportObserver observer) { m_reportObserver = std::move(observer); }

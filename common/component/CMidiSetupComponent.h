@@ -44,13 +44,16 @@ public:
     using OutputSink = std::function<void(const juce::MidiMessage&)>;
     void setOutputSink(OutputSink sink);
 
-    // Test seam: an input that is not a port of the system. It is called with
-    // false where a real input is stopped and deleted (after waiting handler
-    // runs were told to give up) and with true where one is opened and
-    // started. Closing it must, like deleting a real input, wait for a
-    // handler run in progress and stop all later ones.
+    // Test seams: an input and an output that are not ports of the system.
+    // Each is called with true where a real one is opened (and, an input,
+    // started) and with false where one is deleted, in the same order, every
+    // time the ports are opened, whether or not a real port was there. Like
+    // the framework's, a stand-in may wait there for a handler run in
+    // progress; closing the input must stop all later runs of it.
     using InputStandIn = std::function<void(bool open)>;
     void setInputStandIn(InputStandIn standIn);
+    using OutputStandIn = std::function<void(bool open)>;
+    void setOutputStandIn(OutputStandIn standIn);
 
     // Test seam: sees every progress report (percent, false) and every
     // hand-over of a finished reception (100, true), beside ActionManager.
@@ -81,7 +84,9 @@ private:
     void sendSysEx(const unsigned char* bytesBetweenF0AndF7, int count);
 
     bool enterMessageLock();
-    void closeInput();
+    void beginPortChange();
+    void closeInput(std::unique_ptr<juce::MidiInput>& input);
+    void closeOutput();
     void handleUnitMessage(const juce::uint8* data, int size);
     void handleProgDump(const juce::uint8* data, int size);
     void handleDataLoadCompleted();
@@ -96,13 +101,13 @@ private:
     unsigned char m_ucRxGatherData[kProgDumpBlockSize];
 
     // The handler waits for the message thread through this lock, which the
-    // message thread can make give up (see closeInput). One input thread uses
-    // it at a time: a new input is opened only after the old one is deleted.
+    // message thread makes give up while the ports change (see openMIDIPort).
     juce::MessageManager::Lock m_messageLock;
-    std::atomic<bool> m_bClosingInput;
+    std::atomic<bool> m_bPortsChanging;
 
     OutputSink m_outputSink;
     InputStandIn m_inputStandIn;
+    OutputStandIn m_outputStandIn;
     ReportObserver m_reportObserver;
 
     JUCE_DECLARE_NON_COPYABLE(CMidiSetupComponent)

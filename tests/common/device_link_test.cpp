@@ -484,40 +484,6 @@ TEST(DeviceLink, TheUnitTakesTheCurrentProgram)
 
 namespace
 {
-// Fails the whole run instead of hanging it when the guarded action does not
-// return in time.
-class Watchdog
-{
-public:
-    explicit Watchdog(std::string what, int seconds = 10)
-        : m_what(std::move(what)), m_thread([this, seconds] {
-              std::unique_lock<std::mutex> lock(m_mutex);
-              if (!m_doneChanged.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_done; }))
-              {
-                  std::fprintf(stderr, "deadlock: %s did not return within %d s\n", m_what.c_str(), seconds);
-                  std::abort();
-              }
-          })
-    {
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_done = true;
-        }
-        m_doneChanged.notify_all();
-        m_thread.join();
-    }
-
-private:
-    std::string m_what;
-    std::mutex m_mutex;
-    std::condition_variable m_doneChanged;
-    bool m_done = false;
-    std::thread m_thread;
-};
-
 // Waits without dispatching until the unit is inside a handler run.
 bool waitForRunInFlight(const EmulatedUnit& unit)
 {
@@ -581,4 +547,34 @@ TEST(DeviceLinkClosing, NeverWaitsForAHandlerRunThatWaitsForTheMessageThread)
                                            Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}) == 1;
         EXPECT_EQ(askedAgain, std::string(c.name) == "OK button") << "OK asks for the unit once";
     }
+}
+
+// OK pressed again and again with the ports unchanged while the unit floods
+// the input, each time with a handler run in flight: every press returns, the
+// input never goes deaf (the framework's one input thread is never asked to
+// end), and after each press the unit is heard and a whole reception
+// completes beside the flood.
+TEST(DeviceLinkClosing, OkUnderAFloodNeverLeavesTheInputDeaf)
+{
+    LinkedUnit t;
+    t.unit->startFlood({{0x90, 0x40, 0x7F}, {0x80, 0x40, 0x00}});
+    for (int press = 1; press <= 5; ++press)
+    {
+        SCOPED_TRACE(press);
+        ASSERT_TRUE(waitForRunInFlight(*t.unit));
+        {
+            Watchdog watchdog("OK button");
+            t.link->buttonClicked(t.link->m_pOKButton);
+        }
+        EXPECT_TRUE(pumpUntil([&] { return t.link->m_bConnected; }, kWait));
+        // Long enough for an input thread that was asked to end to be gone.
+        pumpMessages(2 * EmulatedUnit::kInputThreadExitMs);
+        t.startReception();
+        EXPECT_TRUE(pumpUntil([&] { return t.handOvers == press; }, kWait));
+        EXPECT_FALSE(t.unit->inputDeaf());
+    }
+    t.unit->stopFlood();
+    ASSERT_TRUE(t.settle());
+    EXPECT_EQ(block(t.link->m_ucRxProgData), t.unit->programBlock());
+    EXPECT_EQ(t.progress.size(), 500u);
 }

@@ -125,10 +125,11 @@ TEST(MidiSetupPanel, DrawsItsBackgroundFrameAndTitles)
 TEST(MidiSetupPanel, OkHidesThePanelReopensThePortsAndAsksForTheUnit)
 {
     std::vector<Bytes> wire;
-    std::vector<bool> inputOpen; // outlives the panel, which closes its input when deleted
+    std::vector<bool> inputOpen, outputOpen; // outlive the panel, which closes its ports when deleted
     CMidiSetupComponent panel;
     panel.setOutputSink([&](const juce::MidiMessage& m) { wire.push_back(EmulatedUnit::toBytes(m)); });
     panel.setInputStandIn([&](bool open) { inputOpen.push_back(open); });
+    panel.setOutputStandIn([&](bool open) { outputOpen.push_back(open); });
     panel.m_bConnected = true;
 
     juce::TextButton other("other");
@@ -138,10 +139,14 @@ TEST(MidiSetupPanel, OkHidesThePanelReopensThePortsAndAsksForTheUnit)
     EXPECT_TRUE(panel.isVisible());
     EXPECT_TRUE(wire.empty());
     EXPECT_TRUE(inputOpen.empty());
+    EXPECT_TRUE(outputOpen.empty());
 
     panel.buttonClicked(panel.m_pOKButton);
     EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(inputOpen, (std::vector<bool>{false, true})) << "the input is closed, then opened again";
+    // The new input is started before the old one is closed, so that an input
+    // stays open throughout; the output is closed, then opened again.
+    EXPECT_EQ(inputOpen, (std::vector<bool>{true, false}));
+    EXPECT_EQ(outputOpen, (std::vector<bool>{false, true}));
     ASSERT_EQ(wire.size(), 1u);
     EXPECT_EQ(wire[0], (Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}));
     EXPECT_TRUE(panel.m_bConnected) << "reopening keeps the connected flag";

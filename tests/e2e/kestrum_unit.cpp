@@ -4,7 +4,10 @@
 // dump request, a program dump (stored, answered with data load completed)
 // and takes a current-program dump as its current program.
 //
-// Usage: kestrum_unit OUT_DIR [SECONDS] [SEED]
+// Usage: kestrum_unit OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N]
+// --name: its client name, and its port's name with " MIDI 1" after it
+// ("Kestrum QX" by default). SIGUSR1 starts a flood of note messages, N a
+// second (400 by default), on the same port as its answers; SIGUSR2 stops it.
 // Writes OUT_DIR/unit-initial.bin (its 100 dumps at the start) and
 // OUT_DIR/unit.ready once its port is up; at SIGTERM, SIGINT or after
 // SECONDS: unit-received.bin (every sysex message it received, back to back),
@@ -21,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -35,7 +39,17 @@ constexpr size_t kPackedSize = 37;
 const std::uint8_t kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
 
 volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_flood = 0;
 void onSignal(int) { g_stop = 1; }
+void onFloodSignal(int signal) { g_flood = signal == SIGUSR1 ? 1 : 0; }
+
+double seconds(const timespec& t) { return (double) t.tv_sec + (double) t.tv_nsec * 1e-9; }
+double now()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return seconds(t);
+}
 
 bool writeFile(const std::string& path, const Bytes& data)
 {
@@ -99,17 +113,21 @@ public:
             std::fclose(m_logFile);
     }
 
-    bool open(const std::string& logPath)
+    bool open(const std::string& logPath, const std::string& name, double floodRate)
     {
+        m_floodInterval = 1.0 / floodRate;
         m_logFile = std::fopen(logPath.c_str(), "w");
         if (m_logFile == nullptr)
             return false;
         if (snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
             return false;
-        snd_seq_set_client_name(m_seq, "Kestrum QX");
+        // Non-blocking: a program that stops reading must not stall the unit
+        // (a flood note that finds no room is dropped, an answer retried).
+        snd_seq_nonblock(m_seq, 1);
+        snd_seq_set_client_name(m_seq, name.c_str());
         snd_seq_set_input_buffer_size(m_seq, 1 << 16);
         snd_seq_set_output_buffer_size(m_seq, 1 << 16);
-        m_port = snd_seq_create_simple_port(m_seq, "Kestrum QX MIDI 1",
+        m_port = snd_seq_create_simple_port(m_seq, (name + " MIDI 1").c_str(),
                                             SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
                                                 | SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE
                                                 | SND_SEQ_PORT_CAP_DUPLEX,
@@ -122,15 +140,29 @@ public:
         const int count = snd_seq_poll_descriptors_count(m_seq, POLLIN);
         std::vector<pollfd> fds((size_t) count);
         snd_seq_poll_descriptors(m_seq, fds.data(), (unsigned) count, POLLIN);
-        timespec start{};
-        clock_gettime(CLOCK_MONOTONIC, &start);
+        const double start = now();
+        double nextNote = 0;
+        bool flooding = false;
         while (!g_stop)
         {
-            timespec now{};
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            if ((double) (now.tv_sec - start.tv_sec) + (now.tv_nsec - start.tv_nsec) * 1e-9 > seconds)
+            const double t = now();
+            if (t - start > seconds)
                 break;
-            if (poll(fds.data(), fds.size(), 100) <= 0)
+            if ((g_flood != 0) != flooding)
+            {
+                flooding = g_flood != 0;
+                nextNote = t;
+                log(flooding ? "flood on" : "flood off, " + std::to_string(m_floodSent) + " notes sent, "
+                                                    + std::to_string(m_floodDropped) + " dropped");
+            }
+            if (flooding)
+                while (nextNote <= t)
+                {
+                    sendNote();
+                    nextNote += m_floodInterval;
+                }
+            const int timeout = flooding ? std::max(0, (int) ((nextNote - now()) * 1000)) : 100;
+            if (poll(fds.data(), fds.size(), timeout) <= 0)
                 continue;
             while (snd_seq_event_input_pending(m_seq, 1) > 0)
             {
@@ -228,6 +260,24 @@ private:
         }
     }
 
+    // Note on and note off by turns, to everyone subscribed to the port.
+    void sendNote()
+    {
+        snd_seq_event_t ev;
+        snd_seq_ev_clear(&ev);
+        if (m_floodSent % 2 == 0)
+            snd_seq_ev_set_noteon(&ev, 0, 60, 100);
+        else
+            snd_seq_ev_set_noteoff(&ev, 0, 60, 0);
+        snd_seq_ev_set_source(&ev, m_port);
+        snd_seq_ev_set_subs(&ev);
+        snd_seq_ev_set_direct(&ev);
+        if (snd_seq_event_output_direct(m_seq, &ev) >= 0)
+            ++m_floodSent;
+        else
+            ++m_floodDropped;
+    }
+
     void send(const Bytes& m)
     {
         snd_seq_event_t ev;
@@ -236,7 +286,14 @@ private:
         snd_seq_ev_set_subs(&ev);
         snd_seq_ev_set_direct(&ev);
         snd_seq_ev_set_sysex(&ev, m.size(), const_cast<std::uint8_t*>(m.data()));
-        const int rc = snd_seq_event_output_direct(m_seq, &ev);
+        // An answer waits (up to 2 s) for room rather than being lost.
+        int rc = snd_seq_event_output_direct(m_seq, &ev);
+        for (int i = 0; rc == -EAGAIN && i < 2000; ++i)
+        {
+            const timespec ms{0, 1000000};
+            nanosleep(&ms, nullptr);
+            rc = snd_seq_event_output_direct(m_seq, &ev);
+        }
         log("out " + hexHead(m) + (rc < 0 ? " failed " + std::to_string(rc) : std::string()));
         if (rc >= 0)
             ++m_sentCount;
@@ -246,26 +303,44 @@ private:
     int m_port = -1;
     Bytes m_programs, m_initial, m_current, m_pending, m_receivedBytes, m_dumps;
     int m_receivedCount = 0, m_sentCount = 0;
+    long m_floodSent = 0, m_floodDropped = 0;
+    double m_floodInterval = 1.0 / 400;
     FILE* m_logFile = nullptr;
 };
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
+    std::vector<std::string> positional;
+    std::string name = "Kestrum QX";
+    double floodRate = 400;
+    for (int i = 1; i < argc; ++i)
     {
-        std::fprintf(stderr, "usage: %s OUT_DIR [SECONDS] [SEED]\n", argv[0]);
+        const std::string arg = argv[i];
+        if (arg == "--name" && i + 1 < argc)
+            name = argv[++i];
+        else if (arg == "--flood-rate" && i + 1 < argc)
+            floodRate = std::max(1.0, std::atof(argv[++i]));
+        else
+            positional.push_back(arg);
+    }
+    if (positional.empty())
+    {
+        std::fprintf(stderr, "usage: %s OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N]\n", argv[0]);
         return 2;
     }
-    const std::string out = argv[1];
-    const double seconds = argc > 2 ? std::atof(argv[2]) : 600.0;
-    const auto seed = (std::uint32_t) (argc > 3 ? std::strtoul(argv[3], nullptr, 0) : 0x4B515831u);
+    const std::string out = positional[0];
+    const double seconds = positional.size() > 1 ? std::atof(positional[1].c_str()) : 600.0;
+    const auto seed
+        = (std::uint32_t) (positional.size() > 2 ? std::strtoul(positional[2].c_str(), nullptr, 0) : 0x4B515831u);
 
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
+    std::signal(SIGUSR1, onFloodSignal);
+    std::signal(SIGUSR2, onFloodSignal);
 
     Unit unit(seed);
-    if (!unit.open(out + "/unit.log"))
+    if (!unit.open(out + "/unit.log", name, floodRate))
     {
         std::fprintf(stderr, "kestrum_unit: no ALSA sequencer port\n");
         return 1;

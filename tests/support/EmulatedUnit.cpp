@@ -9,6 +9,8 @@ constexpr int kDumpSize = 47;
 constexpr int kCurDumpSize = 45;
 constexpr int kPackedSize = 37;
 
+std::int64_t nowMs() { return (std::int64_t) juce::Time::getMillisecondCounterHiRes(); }
+
 const juce::uint8 kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
 
 bool hasUnitHeader(const EmulatedUnit::Bytes& m, juce::uint8 function)
@@ -33,7 +35,8 @@ EmulatedUnit::EmulatedUnit(CMidiSetupComponent& link, juce::uint32 programSeed)
     }
 
     link.setOutputSink([this](const juce::MidiMessage& m) { takeFromLink(m); });
-    link.setInputStandIn([this](bool open) { setPortOpen(open); });
+    link.setInputStandIn([this](bool open) { setInputOpen(open); });
+    link.setOutputStandIn([this](bool open) { setOutputOpen(open); });
     m_thread = std::thread([this] { run(); });
 }
 
@@ -55,6 +58,7 @@ void EmulatedUnit::disconnect()
     {
         m_link->setOutputSink(nullptr);
         m_link->setInputStandIn(nullptr);
+        m_link->setOutputStandIn(nullptr);
         m_link = nullptr;
     }
 }
@@ -206,11 +210,45 @@ void EmulatedUnit::takeFromLink(const juce::MidiMessage& message)
     m_wake.notify_all();
 }
 
-void EmulatedUnit::setPortOpen(bool open)
+void EmulatedUnit::setInputOpen(bool open)
 {
     std::lock_guard<std::mutex> lock(m_portMutex);
-    m_portOpen = open;
+    if (open)
+    {
+        // Starting the thread again does nothing while the old one still runs.
+        if (++m_openInputs == 1 && deliveringThreadGone())
+            m_threadEnding = false;
+    }
+    else if (m_openInputs > 0 && --m_openInputs == 0 && !m_threadEnding)
+    {
+        m_threadEndsAtMs = nowMs() + kInputThreadExitMs;
+        m_threadEnding = true;
+    }
 }
+
+void EmulatedUnit::setOutputOpen(bool)
+{
+    bool flooding;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        flooding = !m_flood.empty();
+    }
+    if (flooding && m_openInputs > 0 && !deliveringThreadGone())
+    {
+        const int started = m_deliveriesStarted;
+        for (int i = 0; i < 1000 && m_deliveriesStarted == started; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Opening or deleting an output waits for the delivery in progress too.
+    std::lock_guard<std::mutex> lock(m_portMutex);
+}
+
+bool EmulatedUnit::deliveringThreadGone() const
+{
+    return m_threadEnding && nowMs() >= m_threadEndsAtMs;
+}
+
+bool EmulatedUnit::inputDeaf() const { return m_openInputs > 0 && deliveringThreadGone(); }
 
 std::vector<EmulatedUnit::Bytes> EmulatedUnit::answer(const Bytes& m)
 {
@@ -304,10 +342,11 @@ void EmulatedUnit::run()
 void EmulatedUnit::deliver(const Bytes& message)
 {
     std::lock_guard<std::mutex> lock(m_portMutex);
-    if (!m_portOpen || m_link == nullptr)
+    if (!m_portOpen || m_link == nullptr || m_openInputs == 0 || deliveringThreadGone())
         return;
     const juce::MidiMessage midi(message.data(), (int) message.size());
     m_deliveryInProgress = true;
+    ++m_deliveriesStarted;
     const auto start = std::chrono::steady_clock::now();
     m_link->handleIncomingMidiMessage(nullptr, midi);
     m_handlerNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();

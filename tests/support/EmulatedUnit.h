@@ -14,8 +14,16 @@ class CMidiSetupComponent;
 // machines have no MIDI ports. It takes what the link sends through the
 // link's output sink and answers on a thread of its own through the link's
 // handleIncomingMidiMessage, as a MIDI input thread does. It stands in for the
-// link's input too: closing that input waits for an answer being delivered
-// and drops later ones, as deleting a real input does.
+// link's input and output ports too, modelled on the ALSA client: a delivery
+// holds a lock that opening or closing either port also takes (so a port
+// operation waits for the handler run in progress); and one delivering thread
+// serves all inputs: closing the last open input makes it end
+// kInputThreadExitMs later, an input started before then does not start it
+// again, and then nothing is delivered until the last input is closed and
+// one opened again after that time. The link's input counts as open from the
+// unit's construction. While it floods, opening or closing the output first
+// waits (up to a second) until a delivery has begun, as one under continuous
+// traffic nearly always finds one under way.
 //
 // It holds 100 programs, answers the identity request with its identity
 // reply, a program dump request with that program's dump, a program dump with
@@ -72,6 +80,11 @@ public:
     // Time spent inside the link's handler, all runs together.
     std::int64_t handlerNanoseconds() const { return m_handlerNanoseconds; }
 
+    // The delivering thread ended with an input open: the input is deaf.
+    bool inputDeaf() const;
+
+    static constexpr int kInputThreadExitMs = 100;
+
     static Bytes dataLoadCompleted();
     static Bytes programDumpMessage(int progNo, const juce::uint8* packed37);
     static Bytes toBytes(const juce::MidiMessage& message);
@@ -85,7 +98,9 @@ private:
 
     void run();
     void takeFromLink(const juce::MidiMessage& message);
-    void setPortOpen(bool open);
+    void setInputOpen(bool open);
+    void setOutputOpen(bool open);
+    bool deliveringThreadGone() const;
     std::vector<Bytes> answer(const Bytes& message); // under m_mutex
     void deliver(const Bytes& message);
 
@@ -111,12 +126,17 @@ private:
     std::vector<DumpFault> m_dumpFaults;
     bool m_noise = false;
 
-    // The input it stands in for; closing takes m_portMutex and so waits for
-    // the delivery in progress.
+    // The ports it stands in for; every port operation takes m_portMutex and
+    // so waits for the delivery in progress. The input's state is written
+    // under it and read by the test without it (a delivery may hold it).
     std::mutex m_portMutex;
-    bool m_portOpen = true;
+    bool m_portOpen = true; // attached to the link
+    std::atomic<int> m_openInputs{1};
+    std::atomic<bool> m_threadEnding{false};
+    std::atomic<std::int64_t> m_threadEndsAtMs{0}; // juce::Time::getMillisecondCounterHiRes
     std::atomic<bool> m_deliveryInProgress{false};
     std::atomic<int> m_deliveriesReturned{0};
+    std::atomic<int> m_deliveriesStarted{0};
     std::atomic<std::int64_t> m_handlerNanoseconds{0};
 
     std::thread m_thread;

@@ -1,7 +1,14 @@
 #pragma once
 #include "KsqxJuce.h"
 #include "CDialogUtil.h"
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <ostream>
+#include <string>
+#include <thread>
 #include <vector>
 
 // A temporary folder of the test's own, removed at the end of the test.
@@ -42,3 +49,38 @@ CDialogUtil::Box messageBox(juce::MessageBoxIconType icon, const juce::String& t
                             const juce::String& button);
 bool operator==(const CDialogUtil::Box& a, const CDialogUtil::Box& b);
 std::ostream& operator<<(std::ostream& out, const CDialogUtil::Box& box);
+
+// Fails the whole run instead of hanging it when the guarded action does not
+// return in time.
+class Watchdog
+{
+public:
+    explicit Watchdog(std::string what, int seconds = 10)
+        : m_what(std::move(what)), m_thread([this, seconds] {
+              std::unique_lock<std::mutex> lock(m_mutex);
+              if (!m_doneChanged.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_done; }))
+              {
+                  std::fprintf(stderr, "deadlock: %s did not return within %d s\n", m_what.c_str(), seconds);
+                  std::abort();
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_doneChanged.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::string m_what;
+    std::mutex m_mutex;
+    std::condition_variable m_doneChanged;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
