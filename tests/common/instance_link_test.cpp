@@ -11,29 +11,6 @@
 
 namespace
 {
-struct ScopedEnv
-{
-    ScopedEnv(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old, m_had = true;
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            ::setenv(m_name, m_old.c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-    const char* m_name;
-    std::string m_old;
-    bool m_had = false;
-};
-
 juce::File privateFolder(const juce::File& f)
 {
     f.createDirectory();

@@ -22,27 +22,6 @@ extern char** environ;
 
 namespace
 {
-// Sets an environment variable for the test's time and puts the old value back.
-struct ScopedEnv
-{
-    ScopedEnv(const char* name, const juce::String& value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = std::string(old), m_had = true;
-        ::setenv(name, value.toRawUTF8(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            ::setenv(m_name, m_old.c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-    const char* m_name;
-    std::string m_old;
-    bool m_had = false;
-};
-
 // The programs allow one instance per machine; the GUI tests of every
 // checkout here take turns through this lock, and so does this test.
 struct GuiTestsTurn
@@ -119,7 +98,7 @@ TEST(SecondLaunch, TheRunningInstanceOpensTheFileNamedWhereTheLaunchStarted)
     const juce::File run = tmp.file("run");
     ASSERT_TRUE(run.createDirectory().wasOk());
     ASSERT_EQ(::chmod(run.getFullPathName().toRawUTF8(), 0700), 0);
-    ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName());
+    ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
 
     // The running instance's own folder holds files of the same names (seed
     // 9): a name taken from the wrong folder opens one of them.

@@ -62,10 +62,7 @@ pick_from_popup() {
   for _ in 1 2 3 4 5; do
     sleep 0.5
     xdotool click 1
-    for _ in $(seq 1 20); do
-      xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$popup" || return 0
-      sleep 0.1
-    done
+    id_gone_within "$popup" 20 && return 0
   done
   fail "the menu $popup did not take a click on its entry $1 of $2"
 }

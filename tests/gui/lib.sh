@@ -95,14 +95,20 @@ answer_box() {
   wait_gone "$1"
 }
 
+# id_gone_within ID TENTHS: true once that window is no longer visible, false
+# when it is still there after TENTHS tenths of a second.
+id_gone_within() {
+  for _ in $(seq 1 "$2"); do
+    xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$1" || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # wait_id_gone ID [SECONDS]: waits until that window is no longer visible.
 wait_id_gone() {
   local id="$1" secs="${2:-10}"
-  for _ in $(seq 1 $((secs * 10))); do
-    xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$id" || return 0
-    sleep 0.1
-  done
-  fail "window $id still there after ${secs}s"
+  id_gone_within "$id" $((secs * 10)) || fail "window $id still there after ${secs}s"
 }
 
 # answer_version_box: the version box has the application's name as title,
@@ -231,10 +237,7 @@ answer_box_id() {
   [ -n "$id" ] || fail "no box to answer with $2"
   for _ in 1 2 3 4 5; do
     key_to "$id" "$2"
-    for _ in $(seq 1 30); do
-      xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$id" || return 0
-      sleep 0.1
-    done
+    id_gone_within "$id" 30 && return 0
   done
   fail "window $id did not take the key $2"
 }

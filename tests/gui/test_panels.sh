@@ -29,10 +29,7 @@ option_item() {
   # opened: click the item again while the menu is still there.
   for _ in 1 2 3 4 5; do
     click_at $((MX + MW / 2)) $((MY + MH * (2 * $1 - 1) / 6))
-    for _ in $(seq 1 20); do
-      xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$menu" || return 0
-      sleep 0.1
-    done
+    id_gone_within "$menu" 20 && return 0
   done
   fail "the Option menu did not take the click on item $1"
 }

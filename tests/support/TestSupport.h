@@ -11,6 +11,34 @@
 #include <thread>
 #include <vector>
 
+// Sets an environment variable (unsets it for nullptr) for one scope and puts
+// back what was there.
+struct ScopedEnv
+{
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old, m_had = true;
+        if (value != nullptr)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            ::setenv(m_name, m_old.c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+    const char* m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
 // A temporary folder of the test's own, removed at the end of the test.
 class TempFolder
 {
