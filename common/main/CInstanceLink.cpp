@@ -66,6 +66,29 @@ bool CInstanceLink::decodeMessage(const void* data, size_t size, juce::File& sta
     return true;
 }
 
+namespace
+{
+const juce::juce_wchar kTextMark = 0x01;
+}
+
+juce::String CInstanceLink::encodeText(const juce::File& startFolder, const juce::String& commandLine)
+{
+    const juce::MemoryBlock m = encodeMessage(startFolder, commandLine);
+    return juce::String::charToString(kTextMark) + juce::String::toHexString(m.getData(), (int) m.getSize(), 0);
+}
+
+bool CInstanceLink::decodeText(const juce::String& text, juce::File& startFolder, juce::String& commandLine)
+{
+    // Checked before reading: the hex reader skips what is not a digit.
+    const juce::String hex = text.substring(1);
+    if (text[0] != kTextMark || hex.length() % 2 != 0 || (size_t) hex.length() > 2 * kMaxMessageSize
+        || !hex.containsOnly("0123456789abcdefABCDEF"))
+        return false;
+    juce::MemoryBlock m;
+    m.loadFromHexString(hex);
+    return decodeMessage(m.getData(), m.getSize(), startFolder, commandLine);
+}
+
 #if JUCE_LINUX
 #include <fcntl.h>
 #include <poll.h>

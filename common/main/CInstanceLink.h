@@ -41,6 +41,13 @@ public:
     static juce::MemoryBlock encodeMessage(const juce::File& startFolder, const juce::String& commandLine);
     static bool decodeMessage(const void* data, size_t size, juce::File& startFolder, juce::String& commandLine);
 
+    // The same message as text, for a channel that carries only text (the
+    // Windows program's broadcast among the framework's own): a control
+    // character, which no raw command line starts with, then the message's
+    // bytes as hex digits. Reading takes only exactly such text.
+    static juce::String encodeText(const juce::File& startFolder, const juce::String& commandLine);
+    static bool decodeText(const juce::String& text, juce::File& startFolder, juce::String& commandLine);
+
     // The longest message taken; a longer one is refused whole.
     static constexpr size_t kMaxMessageSize = 65536;
 

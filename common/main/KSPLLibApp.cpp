@@ -84,8 +84,17 @@ void KSPLLibApp::shutdown()
     if (!m_bInitialised)
     {
         // A second launch: the framework found the running instance, which
-        // takes this launch's command line.
+        // takes this launch's command line with the folder its names are
+        // relative to.
+#if JUCE_WINDOWS
+        // The framework has broadcast the bare command line already; the
+        // running instance ignores that one and opens this.
+        juce::MessageManager::broadcastMessage(
+            getApplicationName() + "/"
+            + CInstanceLink::encodeText(juce::File::getCurrentWorkingDirectory(), getProgramCommandLine()));
+#else
         CInstanceLink::sendToRunningInstance(getProgramCommandLine(), juce::File::getCurrentWorkingDirectory());
+#endif
         return;
     }
     m_instanceLink.stopListening();
@@ -99,7 +108,17 @@ void KSPLLibApp::shutdown()
 
 void KSPLLibApp::anotherInstanceStarted(const juce::String& commandLine)
 {
+#if JUCE_WINDOWS
+    // Only the program's own hand-over, which names the launch's folder; the
+    // framework's raw line of the same launch would be resolved here, against
+    // this instance's folder.
+    juce::File startFolder;
+    juce::String line;
+    if (CInstanceLink::decodeText(commandLine, startFolder, line))
+        openFromSecondLaunch(startFolder, line.trim());
+#else
     openFromSecondLaunch(juce::File::getCurrentWorkingDirectory(), commandLine);
+#endif
 }
 
 void KSPLLibApp::openFromSecondLaunch(const juce::File& startFolder, const juce::String& commandLine)

@@ -209,3 +209,41 @@ TEST(InstanceLink, TheSocketLiesWhereOnlyThisUserCanReachIt)
         EXPECT_EQ(CInstanceLink::socketPath(), juce::String());
     }
 }
+
+TEST(InstanceLink, TheTextFormCarriesTheFolderAndTakesNothingElse)
+{
+    const juce::String line = juce::CharPointer_UTF8("\"Bl\xc3\xa4ue Ch\xc3\xb6re.ksqx\" -x");
+    const juce::File start(juce::CharPointer_UTF8("/tmp/M\xc3\xbcsik"));
+    const juce::String text = CInstanceLink::encodeText(start, line);
+    // What the Windows broadcast does to it: UTF-32 with its terminator counted.
+    const juce::String carried(text.toUTF32(), (size_t) text.length() + 1);
+    juce::File folder;
+    juce::String got;
+    ASSERT_TRUE(CInstanceLink::decodeText(carried, folder, got));
+    EXPECT_EQ(folder, start);
+    EXPECT_EQ(got, line);
+
+    const juce::String mark = text.substring(0, 1);
+    const juce::String hex = text.substring(1);
+    const std::vector<std::pair<const char*, juce::String>> refused = {
+        {"the framework's raw line", "bank.ksqx"},
+        {"a raw quoted line", "\"My Bank.ksqx\" -x"},
+        {"nothing", ""},
+        {"the mark alone", mark},
+        {"no mark", hex},
+        {"an odd number of digits", text.dropLastCharacters(1)},
+        {"a character that is not a digit", mark + hex.substring(0, 10) + "zz" + hex.substring(12)},
+        {"blanks among the digits", mark + hex.substring(0, 10) + " " + hex.substring(10)},
+        {"a frame cut short", mark + hex.dropLastCharacters(2)},
+        {"a relative folder", CInstanceLink::encodeText(juce::File(), "bank.ksqx")},
+        {"longer than a hand-over may be",
+         CInstanceLink::encodeText(start, juce::String::repeatedString("a", (int) CInstanceLink::kMaxMessageSize))},
+    };
+    for (const auto& [what, t] : refused)
+    {
+        folder = juce::File();
+        got = "untouched";
+        EXPECT_FALSE(CInstanceLink::decodeText(t, folder, got)) << what;
+        EXPECT_EQ(got, "untouched") << what;
+    }
+}

@@ -118,16 +118,52 @@ for _ in $(seq 1 50); do [ -f "$saved" ] && [ "$(stat -c %s "$saved")" -eq 4700 
 [ "$(stat -c %s "$saved")" -eq 4700 ] || fail "Save wrote $(stat -c %s "$saved") bytes"
 ok "Save wrote 4700 bytes"
 
-# --- Single instance (self-contained): a second launch with a library file
-# ends at once with exit code 0; the running program opens that file's 100
-# rows (rows 200 to 299, the second library file's shade, with its first row
-# selected and so in view) and keeps its one main window.
+# --- Single instance (self-contained): a second launch started in another
+# folder, naming its library file relatively, hands that folder over: the
+# running program adds that file's 100 rows once (rows 200 to 299, the second
+# library file's shade, which Page Down brings into view; paging down past
+# them shows no rows of a third file's shade) and never opens the file of that
+# name in its own working folder (a decoy of the wrong size, which would raise
+# "File Open Error : ").
+mkdir -p "$T/elsewhere"
+cp "$T/lib.ksqx" "$T/elsewhere/bank.ksqx"
+# The running program's working folder: where it started, or where the Save
+# dialog left it.
+for d in "$T/work" "$T"; do head -c 4699 "$T/lib.ksqx" >"$d/bank.ksqx"; done
+(cd "$T/elsewhere" && exec wine "$EXE" bank.ksqx >"$T/prog-relative.log" 2>&1 9>&-) &
+relative_pid=$!
+PROGRAM_PIDS+=("$relative_pid")
+wait_exit "$relative_pid" 60
+[ "$EXIT_CODE" -eq 0 ] || fail "the second launch ended with exit code $EXIT_CODE"
+for _ in $(seq 1 30); do
+  [ "$(window_count "File Open Error : ")" -eq 0 ] || fail "the second launch's name was taken in the running program's folder"
+  key_to "$win" Next
+  [ "$(pixels_of "$win" 696969)" -ge 50000 ] && break
+  sleep 0.5
+done
+[ "$(pixels_of "$win" 696969)" -ge 50000 ] || fail "no rows of the second launch's file ($(pixels_of "$win" 696969) pixels of #696969)"
+sleep 2 # time for a second, wrong, opening of the same launch
+[ "$(window_count "File Open Error : ")" -eq 0 ] || fail "the second launch's name was taken in the running program's folder"
+key_to "$win" Next Next Next Next
+sleep 1
+[ "$(pixels_of "$win" 808080)" -lt 5000 ] || fail "the second launch's file was added more than once ($(pixels_of "$win" 808080) pixels of a third file's shade)"
+ok "a second launch from another folder hands its relatively named file over once"
+
+# A second launch with an absolute name ends at once with exit code 0; the
+# running program opens that file's 100 rows (rows 300 to 399, the shade of
+# every file after the second; its first row comes into view at the bottom,
+# so Page Down brings the rest) and keeps its one main window.
 cp "$T/lib.ksqx" "$T/second.ksqx"
 start_program wine "$EXE" "$(winpath "$T/second.ksqx")"
 second_pid=$PROGRAM_PID
 wait_exit "$second_pid" 60
 [ "$EXIT_CODE" -eq 0 ] || fail "the second launch ended with exit code $EXIT_CODE"
-wait_pixels "$win" 696969 50000 30
+for _ in $(seq 1 30); do
+  key_to "$win" Next
+  [ "$(pixels_of "$win" 808080)" -ge 50000 ] && break
+  sleep 0.5
+done
+[ "$(pixels_of "$win" 808080)" -ge 50000 ] || fail "no rows of the second launch's file ($(pixels_of "$win" 808080) pixels of #808080)"
 [ "$(window_count "$APP_TITLE")" -eq 1 ] || fail "the second launch left $(window_count "$APP_TITLE") main windows"
 ok "a second launch hands its library file to the running program and ends with exit code 0"
 # --- end of single instance
