@@ -22,11 +22,6 @@ namespace
 {
 constexpr int kExchanges = 100;
 
-struct Juce
-{
-    juce::ScopedJuceInitialiser_GUI init;
-};
-
 // One link and unit for all iterations: building the panel asks the system
 // for its MIDI devices, which is not what is measured.
 struct Bench
@@ -37,7 +32,6 @@ struct Bench
 
     explicit Bench(bool receiving)
     {
-        static Juce juce;
         link = std::make_unique<CMidiSetupComponent>();
         unit = std::make_unique<EmulatedUnit>(*link);
         // The end of a transfer posts a message so that the loop wakes up.

@@ -6,16 +6,6 @@
 
 namespace
 {
-struct Juce
-{
-    juce::ScopedJuceInitialiser_GUI init;
-};
-Juce& juceOnce()
-{
-    static Juce j;
-    return j;
-}
-
 void BM_EncodePackedData(benchmark::State& state)
 {
     int values[kProgParamCount];
@@ -53,7 +43,6 @@ BENCHMARK(BM_DecodePackedData);
 // Opens 100 library files one after another into one table: 10,100 rows.
 void BM_Open100LibraryFiles(benchmark::State& state)
 {
-    juceOnce();
     CDialogUtil::setBoxHandler([](const CDialogUtil::Box&) { return true; });
     juce::TemporaryFile tmpFolder;
     const juce::File folder = tmpFolder.getFile();
@@ -96,5 +85,3 @@ void BM_Open100LibraryFiles(benchmark::State& state)
 }
 BENCHMARK(BM_Open100LibraryFiles)->Unit(benchmark::kMillisecond);
 } // namespace
-
-BENCHMARK_MAIN();
