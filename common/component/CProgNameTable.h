@@ -106,7 +106,20 @@ public:
     CMidiSetupComponent* m_pMidiSetupComponent;
 
 private:
+    // What updateColumnStatus applied last; valid once m_bColumnStatusApplied.
+    bool m_bColumnStatusApplied = false;
+    double m_dAppliedFontSize = 0.0;
+    bool m_abAppliedColumnVisible[kShowHideFlagCount] = {};
+    // The cells' font, kept while the font size stays: a font made afresh
+    // for every cell is looked up again in the typeface and glyph caches.
+    juce::Font m_cellFont;
+    float m_fCellFontSize = 0.0f; // 0 until the first cell is painted
+
     void handleAsyncUpdate() override;
+    // Whether the settings panel's font size and show/hide flags are those
+    // that updateColumnStatus applied last (the only code that changes the
+    // heights and the columns' visibility).
+    bool isColumnStatusApplied(CConfigDialogComponent& config) const;
     void copyRecord(const CProgParamColumn& from, CProgParamColumn& to) const;
     void sendRow(int row);
     // Whether any row below rowCount is selected (the list may still hold

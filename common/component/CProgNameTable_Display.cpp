@@ -100,18 +100,6 @@ bool heightsNeedChange(double fontSize, double rowHeight)
 {
     return fontSize - 1.5 > rowHeight || rowHeight > fontSize + 2.5;
 }
-
-// Whether updateColumnStatus would change anything now.
-bool columnStatusDiffers(CProgNameTable& table, CConfigDialogComponent& config)
-{
-    if (heightsNeedChange(config.getTargetFontSize(), (double) table.getRowHeight()))
-        return true;
-    auto& header = table.getHeader();
-    for (int k = 0; k < kShowHideFlagCount; ++k)
-        if (header.isColumnVisible(CProgNameTable::sm_aiFlagColumnIds[k]) != (config.m_bColumnVisible[k] != 0))
-            return true;
-    return false;
-}
 } // namespace
 
 juce::String CProgCellDisplay::getProgramLabel(const CProgParamColumn& record)
@@ -201,11 +189,16 @@ void CProgNameTable::paintCell(juce::Graphics& g, int rowNumber, int columnId, i
 
     const double fontSize =
         m_pConfigDialogComponent != nullptr ? m_pConfigDialogComponent->getTargetFontSize() : kDefaultFontSize;
-    g.setFont(juce::Font((float) fontSize, juce::Font::plain));
+    if (m_fCellFontSize != (float) fontSize)
+    {
+        m_fCellFontSize = (float) fontSize;
+        m_cellFont = juce::Font(m_fCellFontSize, juce::Font::plain);
+    }
+    g.setFont(m_cellFont);
 
     // Row height, header height and column visibility rebuild row components,
     // the one being painted among them: apply them after this paint.
-    if (m_pConfigDialogComponent != nullptr && columnStatusDiffers(*this, *m_pConfigDialogComponent))
+    if (m_pConfigDialogComponent != nullptr && !isColumnStatusApplied(*m_pConfigDialogComponent))
         triggerAsyncUpdate();
 
     if (const CProgParamColumn* record = m_aProgList[rowNumber])
@@ -247,6 +240,17 @@ void CProgNameTable::updateColumnStatus(CConfigDialogComponent* config)
     auto& header = getHeader();
     for (int k = 0; k < kShowHideFlagCount; ++k)
         header.setColumnVisible(sm_aiFlagColumnIds[k], config->m_bColumnVisible[k] != 0);
+
+    m_dAppliedFontSize = fontSize;
+    std::copy(std::begin(config->m_bColumnVisible), std::end(config->m_bColumnVisible), m_abAppliedColumnVisible);
+    m_bColumnStatusApplied = true;
+}
+
+bool CProgNameTable::isColumnStatusApplied(CConfigDialogComponent& config) const
+{
+    return m_bColumnStatusApplied && config.getTargetFontSize() == m_dAppliedFontSize
+           && std::equal(std::begin(config.m_bColumnVisible), std::end(config.m_bColumnVisible),
+                         m_abAppliedColumnVisible);
 }
 
 void CProgNameTable::handleAsyncUpdate() { updateColumnStatus(m_pConfigDialogComponent); }
