@@ -1,5 +1,6 @@
 #include "CAboutDialogComponent.h"
 #include "CPanelLook.h"
+#include "KsqxTexts.h"
 
 namespace
 {
@@ -72,7 +73,7 @@ void CAboutDialogComponent::paint(juce::Graphics& g)
     if (m_pLogoImage.isValid())
         g.drawImage(m_pLogoImage, 50, 26, 139, 54, 0, 0, m_pLogoImage.getWidth(), m_pLogoImage.getHeight(), false);
 
-    m_pVersionLabel->setText("version 1.0.0", juce::sendNotification);
+    m_pVersionLabel->setText(kApplicationVersion, juce::sendNotification);
     m_pConnectionLabel->setText(m_bConnected ? "Target : Connected" : "Target : Not Connected",
                                 juce::sendNotification);
 }

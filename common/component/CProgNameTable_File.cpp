@@ -1,5 +1,6 @@
 #include "CProgNameTable.h"
 #include "CDialogUtil.h"
+#include "KsqxTexts.h"
 
 namespace
 {
@@ -12,7 +13,7 @@ void showOpenError(const juce::String& message)
 void CProgNameTable::openWithFile(juce::File file, bool selectFirstRow)
 {
     // A folder is no library file, whatever its name says.
-    if (file.getFileExtension() != ".ksqx" || file.isDirectory())
+    if (file.getFileExtension() != kLibraryExtension || file.isDirectory())
         return;
 
     // The length comes from the file itself: a missing file has none.

@@ -6,6 +6,7 @@
 #include "CMidiSetupComponent.h"
 #include "CProgNameTable.h"
 #include "CProgressDialogComponent.h"
+#include "KsqxTexts.h"
 #include "MenuBarManager.h"
 #if KSQX_TARGET_MAC
 #include "MacEventLayer.h"
@@ -42,8 +43,7 @@ KSPLLibComponent::KSPLLibComponent()
     m_pProgNameTable->setName("UserProgTable");
     setSize(800, 600);
 
-    CDialogUtil::showMessageBox(juce::MessageBoxIconType::NoIcon, "Orlan Kestrum QX Sound Librarian",
-                                "version 1.0.0", "  OK  ");
+    CDialogUtil::showMessageBox(juce::MessageBoxIconType::NoIcon, kApplicationName, kApplicationVersion, "  OK  ");
 
     m_pActionManager = new ActionManager();
     m_pCommandManager = new juce::ApplicationCommandManager();
@@ -174,7 +174,7 @@ void KSPLLibComponent::resized()
 bool KSPLLibComponent::isInterestedInFileDrag(const juce::StringArray& files)
 {
     for (int i = files.size(); --i >= 0;)
-        if (juce::File(files[i]).hasFileExtension(".ksqx") && !juce::File(files[i]).isDirectory())
+        if (juce::File(files[i]).hasFileExtension(kLibraryExtension) && !juce::File(files[i]).isDirectory())
             return true;
     return false;
 }
@@ -184,7 +184,7 @@ void KSPLLibComponent::filesDropped(const juce::StringArray& files, int, int)
     for (int i = files.size(); --i >= 0;)
     {
         const juce::File file(files[i]);
-        if (file.hasFileExtension(".ksqx") && m_pProgNameTable != nullptr)
+        if (file.hasFileExtension(kLibraryExtension) && m_pProgNameTable != nullptr)
             m_pProgNameTable->openWithFile(juce::File(file), true);
     }
 }

@@ -10,9 +10,6 @@
  #include <windows.h> // GetCommandLineW
 #endif
 
-const char* const KSPLLibApp::kApplicationName = "Orlan Kestrum QX Sound Librarian";
-const char* const KSPLLibApp::kApplicationVersion = "version 1.0.0";
-
 KSPLLibApp::KSPLLibApp() : m_pMainWindow(nullptr), m_bInitialised(false)
 {
 #if KSQX_TARGET_MAC
@@ -246,8 +243,7 @@ OSStatus KSPLLibApp::handleMacCarbonEvent(EventHandlerCallRef, EventRef event, v
             != noErr
         || command.commandID != kHICommandQuit)
         return eventNotHandledErr;
-    if (CDialogUtil::showOkCancelBox(juce::MessageBoxIconType::WarningIcon, "Quit:", "Are you sure?", "  OK  ",
-                                     "Cancel"))
+    if (CDialogUtil::askQuit())
         return eventNotHandledErr; // on to the framework's own Quit handling
     return noErr;
 }

@@ -2,6 +2,7 @@
 #include "KsqxJuce.h"
 #include "CInstanceLink.h"
 #include "CLookAndFeel.h"
+#include "KsqxTexts.h"
 
 #if KSQX_TARGET_MAC
 #include "MacEventLayer.h"
@@ -42,9 +43,6 @@ public:
     // at blanks, tabs and line breaks outside double quotes (the quotes stay),
     // the program's own path dropped, the rest joined by single blanks.
     static juce::String normaliseWindowsCommandLine(const juce::String& processCommandLine);
-
-    static const char* const kApplicationName;
-    static const char* const kApplicationVersion;
 
 #if KSQX_TARGET_MAC
     // The Quit command's confirmation and the open-document and quit events.

@@ -9,7 +9,7 @@
 int KSPLLibAppWindow::menuBarHeight() { return KSQX_TARGET_MAC ? 1 : 24; }
 
 KSPLLibAppWindow::KSPLLibAppWindow()
-    : juce::DocumentWindow(KSPLLibApp::kApplicationName, juce::Colours::darkgrey,
+    : juce::DocumentWindow(kApplicationName, juce::Colours::darkgrey,
                            juce::DocumentWindow::allButtons, true),
       m_pProgNameTable(nullptr), m_pMainComponent(nullptr)
 {
@@ -73,8 +73,7 @@ bool KSPLLibAppWindow::keyPressed(const juce::KeyPress& key)
 
 void KSPLLibAppWindow::closeButtonPressed()
 {
-    if (CDialogUtil::showOkCancelBox(juce::MessageBoxIconType::WarningIcon, "Quit:", "Are you sure?", "  OK  ",
-                                     "Cancel"))
+    if (CDialogUtil::askQuit())
         if (auto* app = juce::JUCEApplication::getInstance())
             app->systemRequestedQuit();
 }

@@ -6,6 +6,7 @@
 #include "CMidiSetupComponent.h"
 #include "CProgNameTable.h"
 #include "CProgressDialogComponent.h"
+#include "KsqxTexts.h"
 #include <cstring>
 
 namespace
@@ -71,8 +72,7 @@ juce::String categoryName(Category c)
 
 constexpr int kRxHandOverDelayMs = 100;
 
-const char* const kLibraryPattern = "*.ksqx";
-const char* const kLibraryExtension = ".ksqx";
+juce::String libraryPattern() { return juce::String("*") + kLibraryExtension; }
 
 void showConnectionError()
 {
@@ -188,7 +188,7 @@ bool ActionManager::perform(const juce::ApplicationCommandTarget::InvocationInfo
         return true;
 #if KSQX_TARGET_WIN
     case kCmdQuit:
-        if (askOkCancel("Quit:", "Are you sure?", "  OK  "))
+        if (CDialogUtil::askQuit())
             if (auto* app = juce::JUCEApplication::getInstance())
                 app->systemRequestedQuit();
         return true;
@@ -352,7 +352,7 @@ void ActionManager::executeTxProg()
 void ActionManager::executeFileOpen()
 {
     const juce::File file =
-        CDialogUtil::browseForFileToOpen({}, juce::File::getCurrentWorkingDirectory(), kLibraryPattern);
+        CDialogUtil::browseForFileToOpen({}, juce::File::getCurrentWorkingDirectory(), libraryPattern());
     if (!isUsableChoice(file))
         return;
     file.getParentDirectory().setAsCurrentWorkingDirectory();
@@ -363,7 +363,7 @@ void ActionManager::executeFileOpen()
 void ActionManager::executeFileSave()
 {
     const juce::File chosen =
-        CDialogUtil::browseForFileToSave({}, juce::File::getCurrentWorkingDirectory(), kLibraryPattern, true);
+        CDialogUtil::browseForFileToSave({}, juce::File::getCurrentWorkingDirectory(), libraryPattern(), true);
     if (!isUsableChoice(chosen))
         return;
     // The dialog remembers the folder even when the save is then given up.

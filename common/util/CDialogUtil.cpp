@@ -38,6 +38,11 @@ bool CDialogUtil::showOkCancelBox(juce::MessageBoxIconType icon, const juce::Str
                                               nullptr, nullptr);
 }
 
+bool CDialogUtil::askQuit()
+{
+    return showOkCancelBox(juce::MessageBoxIconType::WarningIcon, "Quit:", "Are you sure?", "  OK  ", "Cancel");
+}
+
 juce::File CDialogUtil::browseForFileToOpen(const juce::String& title, const juce::File& startIn,
                                             const juce::String& patterns)
 {

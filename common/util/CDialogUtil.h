@@ -15,6 +15,10 @@ public:
     static bool showOkCancelBox(juce::MessageBoxIconType icon, const juce::String& title,
                                 const juce::String& message, const juce::String& button1Text,
                                 const juce::String& button2Text);
+    // The question before quitting ("Quit:" / "Are you sure?", warning icon,
+    // "  OK  " and "Cancel"), asked by the window's close button and by every
+    // Quit command; true for OK.
+    static bool askQuit();
 
     // File dialogs: return the chosen file, or juce::File() when cancelled.
     static juce::File browseForFileToOpen(const juce::String& title, const juce::File& startIn,

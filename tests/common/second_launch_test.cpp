@@ -113,7 +113,7 @@ TEST(SecondLaunch, TheRunningInstanceOpensTheFileNamedWhereTheLaunchStarted)
 
     GuiTestsTurn turn;
     ASSERT_GE(turn.m_fd, 0) << "no turn among the GUI tests within 10 minutes";
-    juce::InterProcessLock instanceLock(juce::String("juceAppLock_") + KSPLLibApp::kApplicationName);
+    juce::InterProcessLock instanceLock(juce::String("juceAppLock_") + kApplicationName);
     ASSERT_TRUE(instanceLock.enter(20000)) << "another instance of the program is running";
 
     KSPLLibApp app;
