@@ -14,9 +14,9 @@ bash scripts/setup.sh
 bash scripts/build.sh MendrelWin
 if [ -z "${DISPLAY:-}" ]; then
   state=$(mktemp -d)
-  DISPLAY=$(scripts/virtual-display.sh "$state")
-  export DISPLAY
-  trap 'kill $(cat "$state/pids") 2>/dev/null; rm -rf "$state"' EXIT
+  source scripts/virtual-display.sh
+  trap 'stop_virtual_display "$state"; rm -rf "$state"' EXIT
+  start_virtual_display "$state"
   echo "No display: the program runs on the virtual display $DISPLAY"
 fi
 ./build/MendrelWin "${args[@]}"

@@ -1,6 +1,12 @@
 # Helpers for the tests that drive the real programs under a virtual display.
 # Each test sources this file; everything it makes lives in $T (removed at
-# exit), and the display, the window manager and the programs are stopped.
+# exit), and the display, the window manager and the programs are stopped,
+# also when the test fails or is killed: SIGTERM, SIGINT and SIGHUP end it
+# through its cleanup, and the display, the window manager and the programs
+# are children of the test's shell that get SIGTERM when it dies (a SIGKILL
+# from ctest's timeout reaches them as its children too).
+# Waits are for conditions, each bounded; a check that something does not
+# happen watches for it through a stated time.
 set -euo pipefail
 
 # The programs allow one instance per machine (the framework's lock), so GUI
@@ -12,29 +18,37 @@ flock -w 600 9 || { echo "FAIL: another GUI test held the lock for 10 minutes" >
 # the lock for every later test.
 
 SRC="${KSQX_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+# shellcheck source=../../scripts/virtual-display.sh
+source "$SRC/scripts/virtual-display.sh"
 T=$(mktemp -d /tmp/ksqx-gui.XXXXXX)
 PROGRAM_PIDS=()
 
 cleanup() {
   local rc=$?
+  trap '' TERM INT HUP
+  set +e
   if [ $rc -ne 0 ]; then
     echo "--- program output ---"; cat "$T"/prog*.log 2>/dev/null || true
     [ -n "${DISPLAY:-}" ] && import -window root "$T/failure.png" 2>/dev/null && \
       cp "$T/failure.png" "${KSQX_BUILD_DIR:-/tmp}/gui-failure-$(basename "$0" .sh).png" 2>/dev/null || true
   fi
-  for p in "${PROGRAM_PIDS[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done
-  [ -f "$T/display/pids" ] && kill $(cat "$T/display/pids") 2>/dev/null || true
+  stop_processes "${PROGRAM_PIDS[@]:-}"
+  stop_virtual_display "$T/display"
   chmod -R u+w "$T" 2>/dev/null || true
   rm -rf "$T"
   exit $rc
 }
 trap cleanup EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
+trap 'exit 129' HUP
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# start_display: a virtual display whose window manager is running (not in a
+# command substitution: the display lives as long as this shell).
 start_display() {
-  DISPLAY=$("$SRC/scripts/virtual-display.sh" "$T/display" 9>&-)
-  export DISPLAY
+  start_virtual_display "$T/display" || fail "no virtual display"
   # The program's per-user folders, kept inside the test's own folder.
   export XDG_CONFIG_HOME="$T/config" XDG_RUNTIME_DIR="$T/run" HOME="$T/home"
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$HOME"
@@ -46,7 +60,7 @@ start_display() {
 start_program() {
   mkdir -p "$T/work"
   local n=${#PROGRAM_PIDS[@]}
-  (cd "$T/work" && exec "$@" >"$T/prog$n.log" 2>&1 9>&-) &
+  (cd "$T/work" && exec setpriv --pdeathsig TERM "$@" >"$T/prog$n.log" 2>&1 9>&-) &
   PROGRAM_PID=$!
   PROGRAM_PIDS+=("$PROGRAM_PID")
 }
@@ -54,13 +68,19 @@ start_program() {
 # wait_window NAME [SECONDS]: waits for a visible window with exactly this
 # name; prints its id.
 wait_window() {
-  local name="$1" secs="${2:-20}" id
-  for _ in $(seq 1 $((secs * 10))); do
-    id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | tail -n 1 || true)
+  wait_window_within "$1" "${2:-20}" || fail "no window named '$1' within ${2:-20}s"
+}
+
+# wait_window_within NAME SECONDS: as wait_window, but only returns false
+# when there is none.
+wait_window_within() {
+  local id
+  for _ in $(seq 1 $(($2 * 10))); do
+    id=$(xdotool search --onlyvisible --name "^${1}\$" 2>/dev/null | tail -n 1 || true)
     if [ -n "$id" ]; then echo "$id"; return 0; fi
     sleep 0.1
   done
-  fail "no window named '$name' within ${secs}s"
+  return 1
 }
 
 # window_count NAME: how many visible windows have exactly this name.
@@ -78,21 +98,22 @@ wait_gone() {
   fail "window '$1' still there after ${secs}s"
 }
 
-# key_to WINDOW_ID KEYS...: focuses the window and presses the keys.
+# key_to WINDOW_ID KEYS...: focuses the window and presses the keys (the
+# keys reach it in order; whoever needs their effect waits for it).
 key_to() {
   local id="$1"; shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id" 2>/dev/null || true
-  sleep 0.2
+  timeout 5 xdotool windowactivate --sync "$id" 2>/dev/null ||
+    timeout 5 xdotool windowfocus --sync "$id" 2>/dev/null || true
+  for _ in $(seq 1 30); do
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ] && break
+    sleep 0.1
+  done
   xdotool key --clearmodifiers "$@"
-  sleep 0.3
 }
 
 # answer_box NAME KEY: waits for the box and answers it with a key.
 answer_box() {
-  local id
-  id=$(wait_window "$1")
-  key_to "$id" "$2"
-  wait_gone "$1"
+  answer_box_id "$(wait_window "$1")" "$2"
 }
 
 # id_gone_within ID TENTHS: true once that window is no longer visible, false
@@ -114,10 +135,7 @@ wait_id_gone() {
 # answer_version_box: the version box has the application's name as title,
 # like the main window that follows it, so it is followed by its id.
 answer_version_box() {
-  local id
-  id=$(wait_window "$APP_TITLE")
-  key_to "$id" Return
-  wait_id_gone "$id"
+  answer_box_id "$(wait_window "$APP_TITLE")" Return
 }
 
 # wait_exit PID SECONDS: waits for the process to end; sets EXIT_CODE.
@@ -169,7 +187,94 @@ colour_runs() {
 # click_at X Y: a left click at screen coordinates.
 click_at() {
   xdotool mousemove --sync "$1" "$2" click 1
-  sleep 0.3
+}
+
+# wait_until SECONDS WHAT COMMAND...: until the command succeeds; fails with
+# WHAT after SECONDS.
+wait_until() {
+  local secs="$1" what="$2"; shift 2
+  wait_until_quietly "$secs" "$@" || fail "$what (not within ${secs}s)"
+}
+
+# wait_until_quietly SECONDS COMMAND...: as wait_until, but returns false
+# instead of failing.
+wait_until_quietly() {
+  local secs="$1"; shift
+  for _ in $(seq 1 $((secs * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  "$@"
+}
+
+# holds_for SECONDS WHAT COMMAND...: the command keeps succeeding for that
+# long (for what must not happen, there is nothing to wait for); fails with
+# WHAT as soon as it does not.
+holds_for() {
+  local secs="$1" what="$2"; shift 2
+  for _ in $(seq 1 $((secs * 10))); do
+    "$@" || fail "$what"
+    sleep 0.1
+  done
+}
+
+# click_until X Y SECONDS COMMAND...: clicks there until the command succeeds
+# within SECONDS of a click (a loaded machine may drop a click); five clicks
+# at most. For clicks that are harmless when one too many lands.
+click_until() {
+  local x="$1" y="$2" secs="$3"; shift 3
+  for _ in 1 2 3 4 5; do
+    click_at "$x" "$y"
+    wait_until_quietly "$secs" "$@" && return 0
+  done
+  fail "five clicks at $x,$y and still not: $*"
+}
+
+# open_popup PID WINDOW_ID X Y: clicks there (a menu's name, a list box)
+# until a window of the process other than WINDOW_ID shows; prints its id.
+open_popup() {
+  local pid="$1" known="$2" x="$3" y="$4" id
+  for _ in 1 2 3; do
+    click_at "$x" "$y"
+    for _ in $(seq 1 50); do
+      id=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$known" | tail -n 1 || true)
+      if [ -n "$id" ]; then echo "$id"; return 0; fi
+      sleep 0.1
+    done
+  done
+  fail "three clicks at $x,$y opened no menu"
+}
+
+# choose_popup_entry POPUP_ID N OF: chooses the N-th of the OF entries (all
+# of one height) of an open menu or list with the mouse, until it has gone.
+# The framework reads a menu's mouse button by polling and ignores a release
+# in the first quarter second of the menu, so the button is held a moment,
+# and the press is repeated when the menu stays.
+choose_popup_entry() {
+  local popup="$1" MX MY MW MH
+  read -r MX MY MW MH <<<"$(xdotool getwindowgeometry --shell "$popup" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
+  xdotool mousemove --sync $((MX + MW / 2)) $((MY + MH * (2 * $2 - 1) / (2 * $3)))
+  for _ in 1 2 3 4 5; do
+    xdotool mousedown 1
+    sleep 0.3
+    xdotool mouseup 1
+    id_gone_within "$popup" 30 && return 0
+  done
+  fail "the menu $popup did not take a click on its entry $2 of $3"
+}
+
+# quit_program WINDOW_ID PID: Control+Q until the Quit box shows, OK, and
+# the program ends with exit code 0.
+quit_program() {
+  local box=
+  for _ in 1 2 3; do
+    key_to "$1" ctrl+q
+    box=$(wait_window_within "Quit:" 10) && break
+  done
+  [ -n "$box" ] || fail "Control+Q brought no Quit box"
+  answer_box_id "$box" Return
+  wait_exit "$2" 15
+  [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 }
 
 # wait_file_size FILE BYTES [SECONDS]
@@ -242,9 +347,3 @@ answer_box_id() {
   fail "window $id did not take the key $2"
 }
 
-# pass_startup_boxes_surely: pass_startup_boxes, with the keys repeated.
-pass_startup_boxes_surely() {
-  answer_box_id "$(wait_window "$APP_TITLE")" Return
-  wait_window "$APP_TITLE" >/dev/null
-  answer_box_id "$(wait_window "MIDI Connection Error:")" Return
-}

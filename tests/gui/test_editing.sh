@@ -34,7 +34,7 @@ EOF
 start_display
 start_program "$WIN_PROGRAM" "$T/lib.ksqx"
 main_pid=$PROGRAM_PID
-pass_startup_boxes_surely
+pass_startup_boxes
 win=$(wait_window "$APP_TITLE")
 window_geometry "$win"
 shots="${KSQX_BUILD_DIR:-$T}/screenshots"
@@ -44,53 +44,69 @@ mkdir -p "$shots"
 # cells, right of its short texts.
 COL_X=$((WIN_X + WIN_W - 40))
 shot="$T/shot.png"
-take() { sleep 0.3; screenshot "$shot"; }
 
 # The table's first row: the first row-coloured pixel below the two bars.
-take
-TOP=$(colour_runs "$shot" "$COL_X" $((WIN_Y + 48)) 60 |
-  awk -v g=$GOLD -v u=$USER_BG -v l=$LIB_BG '$3 == g || $3 == u || $3 == l { print $1; exit }')
-[ -n "$TOP" ] || fail "no table rows found below the menu bar"
+table_top() {
+  screenshot "$shot"
+  TOP=$(colour_runs "$shot" "$COL_X" $((WIN_Y + 48)) 60 |
+    awk -v g=$GOLD -v u=$USER_BG -v l=$LIB_BG '$3 == g || $3 == u || $3 == l { print $1; exit }')
+  [ -n "$TOP" ]
+}
+wait_until 10 "no table rows found below the menu bar" table_top
 row_colour() { pixel "$shot" "$COL_X" $((TOP + $1 * ROW_H + ROW_H / 2)); }
-# expect_rows WHAT ROW=COLOUR...: with the list scrolled to its top.
-expect_rows() {
-  local what="$1" r c got; shift
+# rows_are ROW=COLOUR...: a screenshot shows the rows so (with the list
+# scrolled to its top); ROW_REPORT tells the first that is not.
+rows_are() {
+  local r c got
+  screenshot "$shot"
   for rc in "$@"; do
     r=${rc%=*} c=${rc#*=}
     got=$(row_colour "$r")
-    [ "$got" = "$c" ] || { cp "$shot" "$shots/editing-failure.png"; fail "$what: row $r is $got, not $c"; }
+    [ "$got" = "$c" ] || { ROW_REPORT="row $r is $got, not $c"; return 1; }
   done
+}
+# expect_rows WHAT ROW=COLOUR...: waits until the rows are so.
+expect_rows() {
+  local what="$1"; shift
+  wait_until_quietly 10 rows_are "$@" || { cp "$shot" "$shots/editing-failure.png"; fail "$what: $ROW_REPORT"; }
 }
 expect_rows "at start" 0=$GOLD 1=$USER_BG 4=$USER_BG
 
-click_at $((WIN_X + 15)) $((TOP + 4 * ROW_H + ROW_H / 2))
-take
-expect_rows "after a click on row 4" 0=$USER_BG 4=$GOLD 5=$USER_BG
+# A click selects its row (a second click, when the first was lost, too).
+click_until $((WIN_X + 15)) $((TOP + 4 * ROW_H + ROW_H / 2)) 10 rows_are 0=$USER_BG 4=$GOLD 5=$USER_BG
 
-key_to "$win" Down Down Up
-take
+# One key at a time, each with the row it selects.
+key_to "$win" Down
+expect_rows "after Down" 4=$USER_BG 5=$GOLD 6=$USER_BG
+key_to "$win" Down
+expect_rows "after Down, Down" 5=$USER_BG 6=$GOLD 7=$USER_BG
+key_to "$win" Up
 expect_rows "after Down, Down, Up" 4=$USER_BG 5=$GOLD 6=$USER_BG
 
 # Two pages down: library row 105, its program 5. One goldenrod row, with
 # library rows around it.
+one_library_row_selected() {
+  local runs gold below
+  screenshot "$shot"
+  runs=$(colour_runs "$shot" "$COL_X" "$TOP" $((WIN_Y + WIN_H - TOP - 4)))
+  gold=$(echo "$runs" | awk -v g=$GOLD '$3 == g')
+  ROW_REPORT="not one selected row: $gold"
+  [ "$(echo "$gold" | grep -c .)" -eq 1 ] && [ "$(echo "$gold" | cut -d' ' -f2)" -eq $ROW_H ] || return 1
+  below=$(pixel "$shot" "$COL_X" $(($(echo "$gold" | cut -d' ' -f1) + ROW_H + ROW_H / 2)))
+  ROW_REPORT="the row below the selected one is $below, not a library row"
+  [ "$below" = $LIB_BG ]
+}
 key_to "$win" Next Next
-take
-runs=$(colour_runs "$shot" "$COL_X" "$TOP" $((WIN_Y + WIN_H - TOP - 4)))
-gold=$(echo "$runs" | awk -v g=$GOLD '$3 == g')
-[ "$(echo "$gold" | grep -c .)" -eq 1 ] && [ "$(echo "$gold" | cut -d' ' -f2)" -eq $ROW_H ] ||
-  { cp "$shot" "$shots/editing-failure.png"; fail "after two pages down, not one selected row: $gold"; }
-gold_y=$(echo "$gold" | cut -d' ' -f1)
-below=$(pixel "$shot" "$COL_X" $((gold_y + ROW_H + ROW_H / 2)))
-[ "$below" = $LIB_BG ] || fail "the row below the selected one is $below, not a library row"
+wait_until_quietly 10 one_library_row_selected ||
+  { cp "$shot" "$shots/editing-failure.png"; fail "after two pages down: $ROW_REPORT"; }
 cp "$shot" "$shots/editing-library-row.png"
 
 key_to "$win" ctrl+c
 # Back up: two pages to row 5, then five rows to row 0.
 key_to "$win" Prior Prior Up Up Up Up Up
-take
 expect_rows "back at row 0" 0=$GOLD 5=$USER_BG
+# (Row 1 selected between the Up and the cut too: the saved file tells.)
 key_to "$win" ctrl+v Down Down ctrl+v Up ctrl+x
-take
 expect_rows "after the pastes and the cut" 0=$USER_BG 1=$GOLD 2=$USER_BG
 cp "$shot" "$shots/editing-after-cut.png"
 
@@ -102,7 +118,6 @@ dialog=$(wait_other_window "$main_pid" "$win")
 window_geometry "$dialog"
 click_at $((WIN_X + WIN_W / 2)) $((WIN_Y + WIN_H - 62)) # the file name box
 xdotool type --delay 20 "edited.ksqx"
-sleep 0.3
 screenshot "$shots/editing-save-dialog.png"
 xdotool key Return
 wait_id_gone "$dialog"
@@ -115,8 +130,5 @@ if ! cmp -s "$T/expected.ksqx" "$saved"; then
   done
 fi
 
-key_to "$win" ctrl+q
-answer_box_id "$(wait_window "Quit:")" Return
-wait_exit "$main_pid" 15
-[ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
+quit_program "$win" "$main_pid"
 echo "editing test passed"

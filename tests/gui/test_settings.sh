@@ -18,34 +18,53 @@ shot="$T/shot.png"
 start_main() {
   start_program "$WIN_PROGRAM"
   main_pid=$PROGRAM_PID
-  pass_startup_boxes_surely
+  pass_startup_boxes
   win=$(wait_window "$APP_TITLE")
   window_geometry "$win"
 }
 
-# measure_table NAME: screenshot into $shots/NAME.png; sets HEADER_H (from
-# the menu bar to the first row) and ROW_H (the selected row 0's height).
-measure_table() {
-  sleep 0.3
+# table_measured: a screenshot in $shot; sets HEADER_H (from the menu bar to
+# the first row), ROW_H (the selected row 0's height) and TABLE_TOP (row 0's
+# top); false when no selected row with a user row below it is in view.
+table_measured() {
   screenshot "$shot"
-  cp "$shot" "$shots/$1.png"
-  local runs
+  local runs next
   runs=$(colour_runs "$shot" $((WIN_X + WIN_W - 40)) $((WIN_Y + 48)) 120)
-  top= ROW_H=
-  read -r top ROW_H < <(echo "$runs" | awk -v g=$GOLD '$3 == g { print $1, $2; exit }') || true
-  [ -n "${top:-}" ] || fail "$1: no selected row below the menu bar"
-  HEADER_H=$((top - WIN_Y - 48))
-  local next
+  TABLE_TOP= ROW_H=
+  read -r TABLE_TOP ROW_H < <(echo "$runs" | awk -v g=$GOLD '$3 == g { print $1, $2; exit }') || true
+  [ -n "${TABLE_TOP:-}" ] || return 1
+  HEADER_H=$((TABLE_TOP - WIN_Y - 48))
   next=$(echo "$runs" | awk -v g=$GOLD '$3 == g { getline; print $3; exit }')
-  [ "$next" = $USER_BG ] || fail "$1: the row below the selected row 0 is $next, not a user row"
+  [ "$next" = $USER_BG ]
 }
 
-quit_main() {
-  key_to "$win" ctrl+q
-  answer_box_id "$(wait_window "Quit:")" Return
-  wait_exit "$main_pid" 15
-  [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
+# measure_table NAME ROW_H: waits until the table shows rows of that height
+# (a change of the font size shows at the table's next paint); the
+# screenshot goes to $shots/NAME.png.
+measure_table() {
+  for _ in $(seq 1 40); do
+    table_measured && [ "$ROW_H" -eq "$2" ] && break
+    sleep 0.25
+  done
+  cp "$shot" "$shots/$1.png"
+  table_measured || fail "$1: no selected row 0 with a user row below it in view"
+  [ "$ROW_H" -eq "$2" ] || fail "$1: rows are $ROW_H pixels high, not $2"
 }
+
+# visible_columns: how many columns the table shows, counted by their cell
+# separators (the only pixels darker than a user row's background; text is
+# lighter) across a user row below the settings panel (table_measured first).
+visible_columns() {
+  local y=$((TABLE_TOP + ((WIN_Y + WIN_H - 30 - TABLE_TOP) / ROW_H) * ROW_H + ROW_H / 2))
+  convert "$shot" -crop "$((WIN_W - 2))x1+$((WIN_X + 1))+$y" +repage -depth 8 txt:- |
+    awk -v bg=$((16#${USER_BG:0:2})) -F'[(),]' 'NR > 1 {
+      dark = $3 + 0 < bg && $4 + 0 < bg && $5 + 0 < bg
+      if (dark && !was) n++
+      was = dark
+    } END { print n + 0 }'
+}
+
+quit_main() { quit_program "$win" "$main_pid"; }
 
 expect_settings() {
   local what="$1"
@@ -58,39 +77,44 @@ expect_settings() {
 start_display
 start_main
 first_geometry="$WIN_W x $WIN_H"
-measure_table settings-before
-[ "$ROW_H" -eq 14 ] || fail "rows are $ROW_H pixels high at the default font size, not 14"
+measure_table settings-before 14
 default_header=$HEADER_H
 
 # Option > Settings: a click on the menu's name, then on the middle one of
 # its three items.
-click_at $((WIN_X + 134)) $((WIN_Y + 36))
-menu=$(wait_other_window "$main_pid" "$win")
-read -r MX MY MW MH < <(xdotool getwindowgeometry --shell "$menu" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')
-click_at $((MX + MW / 2)) $((MY + MH / 2))
-wait_id_gone "$menu"
+choose_popup_entry "$(open_popup "$main_pid" "$win" $((WIN_X + 134)) $((WIN_Y + 36)))" 2 3
 
 # The panel stands centred in the content area (inside the 1-pixel border,
 # below the title and menu bars).
 PX=$((WIN_X + 1 + (WIN_W - 2 - 320) / 2))
 PY=$((WIN_Y + 49 + (WIN_H - 50 - 320) / 2))
-sleep 0.3
-screenshot "$shot"
-[ "$(pixel "$shot" $((PX + 160)) $((PY + 8)))" != $USER_BG ] || fail "the settings panel did not open"
+panel_shown() { screenshot "$shot"; [ "$(pixel "$shot" $((PX + 160)) $((PY + 8)))" != $USER_BG ]; }
+wait_until 10 "the settings panel did not open" panel_shown
 
-click_at $((PX + 126)) $((PY + 47)) # the slider's text box
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 20 "18.0"
-xdotool key Return
-sleep 0.3
-click_at $((PX + 135)) $((PY + 108)) # GAIN, above TREBLE's box
+# The table follows the panel at once: the typed font size changes its rows,
+# the GAIN toggle hides a column.
+measure_table settings-panel-open 14
+columns=$(visible_columns)
+# The size typed into the slider's text box (again when a click was lost).
+for _ in 1 2 3; do
+  click_at $((PX + 126)) $((PY + 47))
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 20 "18.0"
+  xdotool key Return
+  rows_of_20() { table_measured && [ "$ROW_H" -eq 20 ]; }
+  wait_until_quietly 10 rows_of_20 && break
+done
+measure_table settings-font-typed 20
+[ "$(visible_columns)" -eq "$columns" ] || fail "the font size changed the number of columns shown"
+one_column_less() { table_measured && [ "$(visible_columns)" -eq $((columns - 1)) ]; }
+click_until $((PX + 135)) $((PY + 108)) 10 one_column_less # GAIN, above TREBLE's box
 screenshot "$shots/settings-panel.png"
-click_at $((PX + 100)) $((PY + 292)) # OK
+panel_gone() { ! panel_shown; }
+click_until $((PX + 100)) $((PY + 292)) 10 panel_gone # OK
 expect_settings "after OK"
 after_ok=$(bytes "$SETTINGS" 0 66)
 
-measure_table settings-after-ok
-[ "$ROW_H" -eq 20 ] || fail "rows are $ROW_H pixels high at font size 18, not 20"
+measure_table settings-after-ok 20
 [ "$HEADER_H" -eq $((default_header + 6)) ] || fail "header is $HEADER_H pixels high at font size 18, was $default_header at 12.6"
 
 quit_main
@@ -100,8 +124,7 @@ expect_settings "after quitting"
 # Second start: the same window, rows and header; quitting keeps the file.
 start_main
 [ "$WIN_W x $WIN_H" = "$first_geometry" ] || fail "the window came back as $WIN_W x $WIN_H, not $first_geometry"
-measure_table settings-second-start
-[ "$ROW_H" -eq 20 ] || fail "after a restart rows are $ROW_H pixels high, not 20"
+measure_table settings-second-start 20
 [ "$HEADER_H" -eq $((default_header + 6)) ] || fail "after a restart the header is $HEADER_H pixels high"
 quit_main
 [ "$(bytes "$SETTINGS" 0 66)" = "$after_ok" ] || fail "the second run changed the settings file to $(bytes "$SETTINGS" 0 66)"

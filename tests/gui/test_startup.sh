@@ -12,11 +12,11 @@ main_pid=$PROGRAM_PID
 answer_version_box
 win=$(wait_window "$APP_TITLE")
 wait_window "MIDI Connection Error:" >/dev/null
-sleep 0.5
-[ "$(window_count "MIDI Connection Error:")" -eq 1 ] || fail "more than one connection error box"
+one_error_box() { [ "$(window_count "MIDI Connection Error:")" -eq 1 ]; }
+no_error_box() { [ "$(window_count "MIDI Connection Error:")" -eq 0 ]; }
+holds_for 1 "more than one connection error box" one_error_box
 answer_box "MIDI Connection Error:" Return
-sleep 1
-[ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "the connection error came back"
+holds_for 2 "the connection error came back" no_error_box
 
 shots="${KSQX_BUILD_DIR:-$T}/screenshots"
 mkdir -p "$shots"
@@ -28,13 +28,14 @@ wait_exit "$PROGRAM_PID" 10
 [ "$EXIT_CODE" -eq 0 ] || fail "second launch exited with $EXIT_CODE"
 [ "$(window_count "$APP_TITLE")" -eq 1 ] || fail "a second main window appeared"
 
-# The close button asks first: Cancel keeps the program, OK ends it.
+# The close button asks first: Cancel keeps the program (it asks again at
+# the next close), OK ends it.
 wmctrl -i -c "$win"   # the window manager asks the window to close
 answer_box "Quit:" Escape
-sleep 0.5
-kill -0 "$main_pid" || fail "Cancel ended the program"
 wmctrl -i -c "$win"
-answer_box "Quit:" Return
+quit_box=$(wait_window "Quit:")
+kill -0 "$main_pid" 2>/dev/null || fail "Cancel ended the program"
+answer_box_id "$quit_box" Return
 wait_exit "$main_pid" 15
 [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 echo "startup test passed"

@@ -66,7 +66,7 @@ while read -r prog sw sh ww wh <&3; do
     start_program unshare -m --propagation private sh -c 'mount --bind "$0" /Users && exec "$@"' "$T/Users" "$MAC_PROGRAM"
   fi
   main_pid=$PROGRAM_PID
-  pass_startup_boxes_surely
+  pass_startup_boxes
   win=$(wait_window "$APP_TITLE")
   window_geometry "$win"
   echo "$prog: stored ${sw}x${sh} -> window ${WIN_W}x${WIN_H}"
@@ -77,13 +77,14 @@ while read -r prog sw sh ww wh <&3; do
     cp "$T/mac.png" "${KSQX_BUILD_DIR:-$T}/screenshots/mac-main-window.png"
   fi
 
-  # The close button asks first; Cancel keeps the program, OK ends it.
+  # The close button asks first; Cancel keeps the program (it asks again at
+  # the next close), OK ends it.
   wmctrl -i -c "$win"
   answer_box_id "$(wait_window "Quit:")" Escape
-  sleep 0.3
-  kill -0 "$main_pid" 2>/dev/null || fail "$prog: Cancel ended the program"
   wmctrl -i -c "$win"
-  answer_box_id "$(wait_window "Quit:")" Return
+  quit_box=$(wait_window "Quit:")
+  kill -0 "$main_pid" 2>/dev/null || fail "$prog: Cancel ended the program"
+  answer_box_id "$quit_box" Return
   wait_exit "$main_pid" 15
   [ "$EXIT_CODE" -eq 0 ] || fail "$prog: quit with exit code $EXIT_CODE"
   # A window that was not cut stores the size it was given.
