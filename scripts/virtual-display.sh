@@ -6,12 +6,14 @@
 
 # start_virtual_display STATE_DIR: returns once the window manager has set
 # the work area (it manages the screen from then on), or fails after a
-# minute. Xvfb picks a free display number itself.
+# minute. Xvfb picks a free display number itself, and keeps its state when
+# its last client goes (a reset then would refuse the window manager's
+# connection while the work area is being looked for).
 start_virtual_display() {
   local state="$1" xpid opid n=
   mkdir -p "$state"
   : >"$state/display"
-  setpriv --pdeathsig TERM Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+  setpriv --pdeathsig TERM Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp \
     3>"$state/display" >"$state/xvfb.log" 2>&1 9>&- &
   xpid=$!
   echo "$xpid" >"$state/pids"

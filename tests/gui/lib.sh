@@ -135,7 +135,14 @@ wait_id_gone() {
 # answer_version_box: the version box has the application's name as title,
 # like the main window that follows it, so it is followed by its id.
 answer_version_box() {
-  answer_box_id "$(wait_window "$APP_TITLE")" Return
+  local id
+  if ! id=$(wait_window_within "$APP_TITLE" 60); then
+    # A program that finds another instance on this machine hands over to it
+    # and ends.
+    process_runs "${PROGRAM_PID:-}" || fail "the program ended before its version box (another instance running?)"
+    fail "no version box within 60s"
+  fi
+  answer_box_id "$id" Return
 }
 
 # wait_exit PID SECONDS: waits for the process to end; sets EXIT_CODE.
