@@ -6,25 +6,32 @@
 
 # start_virtual_display STATE_DIR: returns once the window manager has set
 # the work area (it manages the screen from then on), or fails after a
-# minute. Xvfb picks a free display number itself, and keeps its state when
-# its last client goes (a reset then would refuse the window manager's
-# connection while the work area is being looked for).
+# minute. The display is the first free one from :90 on, away from the low
+# numbers that programs without DISPLAY fall back on; the X server's own lock
+# decides which is free, and Xvfb tells through -displayfd when it is ready.
+# It keeps its state when its last client goes (a reset then would refuse
+# the window manager's connection while the work area is being looked for).
 start_virtual_display() {
-  local state="$1" xpid opid n=
+  local state="$1" xpid opid n ready
   mkdir -p "$state"
-  : >"$state/display"
-  setpriv --pdeathsig TERM Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp \
-    3>"$state/display" >"$state/xvfb.log" 2>&1 9>&- &
-  xpid=$!
-  echo "$xpid" >"$state/pids"
-  # Xvfb writes the number once it accepts connections.
-  for _ in $(seq 1 600); do
-    n=$(sed -n 's/^\([0-9][0-9]*\)$/\1/p' "$state/display")
-    [ -n "$n" ] && break
-    kill -0 "$xpid" 2>/dev/null || break
-    sleep 0.1
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    : >"$state/display"
+    setpriv --pdeathsig TERM Xvfb ":$n" -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp \
+      3>"$state/display" >"$state/xvfb.log" 2>&1 9>&- &
+    xpid=$!
+    echo "$xpid" >"$state/pids"
+    ready=
+    for _ in $(seq 1 600); do
+      grep -qx "$n" "$state/display" && { ready=1; break; }
+      kill -0 "$xpid" 2>/dev/null || break
+      sleep 0.1
+    done
+    [ -n "$ready" ] && break
+    # Taken meanwhile by another server, or Xvfb could not start there.
+    stop_processes "$xpid"
   done
-  if [ -z "$n" ]; then
+  if [ -z "$ready" ]; then
     echo "Xvfb did not come up:" >&2; cat "$state/xvfb.log" >&2
     return 1
   fi
