@@ -24,6 +24,7 @@ cleanup() {
   fi
   for p in "${PROGRAM_PIDS[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done
   [ -f "$T/display/pids" ] && kill $(cat "$T/display/pids") 2>/dev/null || true
+  [ -n "${MADE_USERS:-}" ] && rmdir /Users 2>/dev/null || true
   chmod -R u+w "$T" 2>/dev/null || true
   rm -rf "$T"
   exit $rc
@@ -49,6 +50,15 @@ start_program() {
   (cd "$T/work" && exec "$@" >"$T/prog$n.log" 2>&1 9>&-) &
   PROGRAM_PID=$!
   PROGRAM_PIDS+=("$PROGRAM_PID")
+}
+
+# start_mac_program BINARY [ARGS...]: start_program for the macOS program,
+# which keeps its settings in /Users/<name>/Library/Application Support: it
+# runs in a mount namespace of its own in which /Users is $T/Users.
+start_mac_program() {
+  if [ ! -e /Users ]; then mkdir /Users; MADE_USERS=1; fi
+  mkdir -p "$T/Users"
+  start_program unshare -m --propagation private sh -c 'mount --bind "$0" /Users && exec "$@"' "$T/Users" "$@"
 }
 
 # wait_window NAME [SECONDS]: waits for a visible window with exactly this
