@@ -71,7 +71,9 @@ TEST(CommandLine, ApplicationTexts)
     KSPLLibApp app;
     EXPECT_EQ(app.getApplicationName(), "Orlan Kestrum QX Sound Librarian");
     EXPECT_EQ(app.getApplicationVersion(), "version 1.0.0");
-    EXPECT_FALSE(app.moreThanOneInstanceAllowed());
+    // On Linux the framework's lock, one for the whole machine, is left out:
+    // the program keeps one instance per user itself there.
+    EXPECT_EQ(app.moreThanOneInstanceAllowed(), JUCE_LINUX != 0);
 }
 
 TEST(CommandLine, WindowsProcessLineSplitsAtEveryBlankOutsideQuotes)
