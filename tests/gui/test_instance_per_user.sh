@@ -171,8 +171,8 @@ fcntl.lockf(fd, fcntl.LOCK_EX)
 print("held", flush=True)
 time.sleep(600)' "$LOCK"
   holder=$PROGRAM_PID
-  for _ in $(seq 1 100); do grep -q held "$T/prog$((${#PROGRAM_PIDS[@]} - 1)).log" && break; sleep 0.1; done
-  grep -q held "$T/prog$((${#PROGRAM_PIDS[@]} - 1)).log" || fail "the third user holds no lock"
+  for _ in $(seq 1 100); do grep -qs held "$T/prog$((${#PROGRAM_PIDS[@]} - 1)).log" && break; sleep 0.1; done
+  grep -qs held "$T/prog$((${#PROGRAM_PIDS[@]} - 1)).log" || fail "the third user holds no lock"
   start_program "$PROGRAM"
   a_pid=$PROGRAM_PID
   start_up "$a_pid" A
