@@ -3,8 +3,9 @@
 # exit), and the display, the window manager and the programs are stopped.
 set -euo pipefail
 
-# The programs allow one instance per machine (the framework's lock), so GUI
-# tests of any checkout on this machine take turns.
+# GUI tests of any checkout on this machine take turns: another checkout's
+# build may keep one instance for the whole machine, and a test may change
+# what lies in the shared /var/tmp.
 exec 9>/tmp/ksqx-gui-tests.lock
 flock -w 600 9 || { echo "FAIL: another GUI test held the lock for 10 minutes" >&2; exit 1; }
 # The display, the window manager and the programs are started with the lock
