@@ -71,7 +71,7 @@ struct Received
 
 TEST(InstanceLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
 {
-    TempFolder tmp;
+    TempFolder tmp{TempFolder::ShortPath{}};
     const juce::File run = privateFolder(tmp.file("run"));
     ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
     std::vector<Received> got;
@@ -154,7 +154,7 @@ TEST(InstanceLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
 
 TEST(InstanceLink, TheSocketLiesWhereOnlyThisUserCanReachIt)
 {
-    TempFolder tmp;
+    TempFolder tmp{TempFolder::ShortPath{}};
     const juce::String uid((int) geteuid());
     const juce::File temp = tmp.file("tmp");
     temp.createDirectory();
@@ -287,7 +287,7 @@ struct StallMeter : private juce::Timer
 
 TEST(InstanceLink, SendersThatStallNeverHoldTheMessageThread)
 {
-    TempFolder tmp;
+    TempFolder tmp{TempFolder::ShortPath{}};
     const juce::File run = privateFolder(tmp.file("run"));
     ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
     std::vector<Received> got;
@@ -369,7 +369,7 @@ TEST(InstanceLink, SendersThatStallNeverHoldTheMessageThread)
 
 TEST(InstanceLink, OneLaunchOfThisUserRunsAndTheOthersHandOver)
 {
-    TempFolder tmp;
+    TempFolder tmp{TempFolder::ShortPath{}};
     const juce::File run = privateFolder(tmp.file("run"));
     ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
     std::vector<Received> got;

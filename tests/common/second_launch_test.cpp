@@ -95,7 +95,8 @@ TEST(SecondLaunch, TheRunningInstanceOpensTheFileNamedWhereTheLaunchStarted)
     BoxRecorder boxes;
     const juce::File cwdBefore = juce::File::getCurrentWorkingDirectory();
 
-    const juce::File run = tmp.file("run");
+    const TempFolder sockets{TempFolder::ShortPath{}};
+    const juce::File run = sockets.file("run");
     ASSERT_TRUE(run.createDirectory().wasOk());
     ASSERT_EQ(::chmod(run.getFullPathName().toRawUTF8(), 0700), 0);
     ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());

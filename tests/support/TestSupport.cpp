@@ -9,20 +9,32 @@
 #include <iterator>
 #include <sstream>
 
+namespace
+{
+// Named after the process and a random number: test processes running at the
+// same time must never pick the same folder.
+juce::File makeTestFolder(juce::File base)
+{
+    base.createDirectory();
+    juce::File folder;
+    do
+        folder = base.getChildFile("ksqx_test_" + juce::String((int) getpid()) + "_"
+                                   + juce::String::toHexString(juce::Random::getSystemRandom().nextInt64()));
+    while (folder.exists());
+    folder.createDirectory();
+    return folder;
+}
+} // namespace
+
 TempFolder::TempFolder()
 {
     juce::File base = juce::File::getSpecialLocation(juce::File::tempDirectory);
     if (auto* env = std::getenv("KSQX_TEST_TMP"))
         base = juce::File(juce::String(env));
-    base.createDirectory();
-    // Named after the process and a random number: test processes running at
-    // the same time must never pick the same folder.
-    do
-        m_folder = base.getChildFile("ksqx_test_" + juce::String((int) getpid())
-                                     + "_" + juce::String::toHexString(juce::Random::getSystemRandom().nextInt64()));
-    while (m_folder.exists());
-    m_folder.createDirectory();
+    m_folder = makeTestFolder(base);
 }
+
+TempFolder::TempFolder(ShortPath) : m_folder(makeTestFolder(juce::File("/tmp"))) {}
 
 TempFolder::~TempFolder()
 {

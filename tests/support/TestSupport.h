@@ -45,6 +45,13 @@ class TempFolder
 {
 public:
     TempFolder();
+    // Below /tmp whatever KSQX_TEST_TMP says: a socket's path must fit in
+    // the 108 bytes of sun_path, which a checkout's deep build folder can use
+    // up on its own.
+    struct ShortPath
+    {
+    };
+    explicit TempFolder(ShortPath);
     ~TempFolder();
     const juce::File& get() const { return m_folder; }
     juce::File file(const juce::String& name) const { return m_folder.getChildFile(name); }
