@@ -242,10 +242,12 @@ std::vector<juce::String> EmulatedUnit::openInputs() const
     return m_inputsSeen;
 }
 
-bool EmulatedUnit::answerWaitsInHandler() const
+bool EmulatedUnit::runWaitsInHandler() const
 {
-    return m_answerInDelivery && threadState(m_threadId) == 'S';
+    return m_deliveryInProgress && threadState(m_threadId) == 'S';
 }
+
+bool EmulatedUnit::answerWaitsInHandler() const { return m_answerInDelivery && runWaitsInHandler(); }
 
 int EmulatedUnit::heldCount() const
 {

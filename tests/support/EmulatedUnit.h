@@ -101,8 +101,10 @@ public:
     bool idle() const; // nothing queued or being answered (a flood aside)
     int deliveriesReturned() const { return m_deliveriesReturned; }
     bool deliveryInProgress() const { return m_deliveryInProgress; }
-    // An answer is being delivered and the delivering thread sleeps inside
-    // the link's handler, waiting for the message thread.
+    // A message (an answer of the unit's) is being delivered and the
+    // delivering thread sleeps inside the link's handler, waiting for the
+    // message thread.
+    bool runWaitsInHandler() const;
     bool answerWaitsInHandler() const;
     // The most requests and dumps the link had sent at one time that the
     // unit had not yet begun to answer; lock-step keeps it at 1.
