@@ -301,7 +301,7 @@ void EmulatedUnit::takeFromLink(const juce::MidiMessage& message)
     m_wake.notify_all();
 }
 
-void EmulatedUnit::beforePortOperation(bool output)
+void EmulatedUnit::beforePortOperation(bool output, bool closing)
 {
     const int started = m_deliveriesStarted;
     bool flooding;
@@ -309,7 +309,7 @@ void EmulatedUnit::beforePortOperation(bool output)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         flooding = !m_flood.empty();
-        if (m_answerAtPortChange && !m_held.empty())
+        if (closing && m_answerAtPortChange && !m_held.empty())
         {
             for (auto& m : m_held)
                 m_queue.push_back({false, std::move(m)});
@@ -327,7 +327,7 @@ void EmulatedUnit::beforePortOperation(bool output)
 
 void EmulatedUnit::setInputOpen(const juce::String& identifier, bool open)
 {
-    beforePortOperation(false);
+    beforePortOperation(false, !open);
     std::lock_guard<std::mutex> lock(m_portMutex);
     if (open)
     {
@@ -358,7 +358,7 @@ void EmulatedUnit::setInputOpen(const juce::String& identifier, bool open)
 
 void EmulatedUnit::setOutputOpen(const juce::String& identifier, bool open)
 {
-    beforePortOperation(true);
+    beforePortOperation(true, !open);
     // Opening or deleting an output waits for the delivery in progress too.
     std::lock_guard<std::mutex> lock(m_portMutex);
     std::lock_guard<std::mutex> stateLock(m_mutex);

@@ -76,8 +76,8 @@ public:
     // back until answerLate().
     void holdAnswerFor(int progNo);
     void answerLate();
-    // The answers held back are sent at the link's next port operation, which
-    // waits until their delivery has begun.
+    // The answers held back are sent when the link next closes a port, in the
+    // middle of a port change, which waits until their delivery has begun.
     void answerAtNextPortChange();
     void setDumpFault(int progNo, DumpFault fault);
     // A note on, a controller and a note off before every answer.
@@ -133,7 +133,7 @@ private:
 
     void run();
     void takeFromLink(const juce::MidiMessage& message);
-    void beforePortOperation(bool output);
+    void beforePortOperation(bool output, bool closing);
     void setInputOpen(const juce::String& identifier, bool open);
     void setOutputOpen(const juce::String& identifier, bool open);
     bool reaches(const juce::String& identifier) const;
