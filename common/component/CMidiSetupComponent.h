@@ -46,11 +46,11 @@ public:
     void setOutputSink(OutputSink sink);
 
     // Test seams: inputs and outputs that are not ports of the system. While
-    // one is set, the link calls it in place of opening (and, an input,
-    // starting) a port of the device with the given identifier (true) and of
-    // stopping and deleting it (false), in the same order. Like the
-    // framework's, a stand-in may wait there for a handler run in progress;
-    // closing an input must stop all later runs of it.
+    // one is set, the link calls it instead of opening a port of the device
+    // with the given identifier (with true; an input is also started) and
+    // instead of stopping and deleting that port (with false), in the same
+    // order. Like the framework's, a stand-in may wait there for a handler
+    // run in progress; closing an input must stop all later runs of it.
     using PortStandIn = std::function<void(const juce::String& identifier, bool open)>;
     void setInputStandIn(PortStandIn standIn);
     void setOutputStandIn(PortStandIn standIn);
