@@ -74,6 +74,18 @@ bool pumpUntil(const std::function<bool()>& condition, int timeoutMilliseconds)
     return true;
 }
 
+bool waitUntil(const std::function<bool()>& condition, int timeoutMilliseconds)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMilliseconds;
+    while (!condition())
+    {
+        if (juce::Time::getMillisecondCounter() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 CDialogUtil::Box okCancelBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
                              const juce::String& button1, const juce::String& button2)
 {

@@ -103,6 +103,11 @@ void pumpMessages(int milliseconds);
 // the condition's last value.
 bool pumpUntil(const std::function<bool()>& condition, int timeoutMilliseconds);
 
+// Waits, without dispatching messages, until the condition holds or the time
+// is up; returns the condition's last value. For holding the message thread
+// while another thread reaches a point.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMilliseconds);
+
 // Boxes as the tests expect them: compare a recorded box with one of these.
 CDialogUtil::Box okCancelBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
                              const juce::String& button1, const juce::String& button2);
