@@ -24,6 +24,9 @@ struct State
     std::vector<CarbonHandler> carbonHandlers;
     std::vector<AEHandler> aeHandlers;
     juce::MenuBarModel* mainMenu = nullptr;
+    // Every path a file reference was made for; a reference holds its index,
+    // so a path of any length comes back whole, as from a real reference.
+    juce::StringArray referencedPaths;
 };
 
 State& state()
@@ -131,10 +134,16 @@ OSErr AEGetNthPtr(const AEDescList* list, long index, DescType desiredType, AEKe
         return errAECoercionFail;
     if (maximumSize < (Size) sizeof(FSRef) || dataPtr == nullptr)
         return -50;
-    // The stand-in reference carries the path itself, as UTF-8, truncated to fit.
+    auto& paths = state().referencedPaths;
+    int entry = paths.indexOf(path);
+    if (entry < 0)
+    {
+        paths.add(path);
+        entry = paths.size() - 1;
+    }
     FSRef ref {};
-    const char* utf8 = path.toRawUTF8();
-    std::strncpy(reinterpret_cast<char*>(ref.hidden), utf8, sizeof(ref.hidden) - 1);
+    const std::uint32_t stored = (std::uint32_t) entry + 1; // 0: no entry
+    std::memcpy(ref.hidden, &stored, sizeof(stored));
     std::memcpy(dataPtr, &ref, sizeof(FSRef));
     if (keyword != nullptr)
         *keyword = keyDirectObject;
@@ -158,8 +167,9 @@ juce::String makePathFromFSRef(const FSRef* ref)
 {
     if (ref == nullptr)
         return {};
-    const auto* chars = reinterpret_cast<const char*>(ref->hidden);
-    return juce::String::fromUTF8(chars, (int) strnlen(chars, sizeof(ref->hidden)));
+    std::uint32_t stored = 0;
+    std::memcpy(&stored, ref->hidden, sizeof(stored));
+    return state().referencedPaths[(int) stored - 1];
 }
 
 void setMacMainMenu(juce::MenuBarModel* model) { state().mainMenu = model; }

@@ -62,7 +62,7 @@ struct HICommand // 14 bytes on the wire: attributes, command id, menu reference
     } menu;
 };
 
-struct FSRef // an opaque 80-byte file reference; here it carries a path
+struct FSRef // an opaque 80-byte file reference; here it names an entry of the layer's path table
 {
     std::uint8_t hidden[80];
 };

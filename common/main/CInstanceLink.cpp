@@ -92,6 +92,7 @@ bool CInstanceLink::decodeText(const juce::String& text, juce::File& startFolder
 #if JUCE_LINUX
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -100,10 +101,12 @@ bool CInstanceLink::decodeText(const juce::String& text, juce::File& startFolder
 
 namespace
 {
-// A sender that stalls is given up after this time.
-constexpr int kReadTimeoutMs = 1000;
-// Connections taken in one timer tick; more wait for the next one.
+// Connections taken in one timer tick; more wait for the next one. Each is
+// dropped within a second, so this also bounds how many are open at once.
 constexpr int kConnectionsPerTick = 8;
+// Second launches that can wait to be taken, e.g. while the running instance
+// is still starting up; a launch that finds the queue full tries again.
+constexpr int kQueueLength = 16;
 
 // Only this user (the folder's owner, mode 0700 or stricter) can reach it.
 bool isPrivateFolder(const juce::String& path)
@@ -111,6 +114,29 @@ bool isPrivateFolder(const juce::String& path)
     struct stat st;
     return path.isNotEmpty() && ::lstat(path.toRawUTF8(), &st) == 0 && S_ISDIR(st.st_mode)
            && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+juce::String linkFolder()
+{
+    const juce::String runtime = juce::SystemStats::getEnvironmentVariable("XDG_RUNTIME_DIR", {});
+    if (isPrivateFolder(runtime))
+        return runtime;
+    // A folder of this user's own in the shared temporary folder. One that
+    // somebody else made first, or that others can reach, is not used.
+    const juce::String folder = juce::File::getSpecialLocation(juce::File::tempDirectory).getFullPathName()
+                                + "/KestrumQX-" + juce::String((int) ::geteuid());
+    ::mkdir(folder.toRawUTF8(), 0700);
+    if (isPrivateFolder(folder))
+        return folder;
+    return {};
+}
+
+juce::String linkFile(const char* extension)
+{
+    const juce::String folder = linkFolder();
+    if (folder.isEmpty())
+        return {};
+    return folder + "/KestrumQX-" + juce::String((int) ::geteuid()) + extension;
 }
 
 bool makeAddress(sockaddr_un& addr)
@@ -132,75 +158,172 @@ bool peerIsThisUser(int s)
     return ::getsockopt(s, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == ::geteuid();
 }
 
-// The whole message up to the sender's end of it, or false when it is too
-// long or does not come in time.
-bool readMessage(int s, juce::MemoryBlock& data)
+juce::uint32 millisecondsLeft(juce::uint32 end)
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) kReadTimeoutMs;
+    const auto now = juce::Time::getMillisecondCounter();
+    return now < end ? end - now : 0;
+}
+
+// One try: connects without waiting (a missing or stale socket, or a full
+// queue, fails at once) and writes the whole message by the given time.
+bool sendOnce(const juce::MemoryBlock& message, juce::uint32 end)
+{
+    sockaddr_un addr;
+    if (!makeAddress(addr))
+        return false;
+    const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (s < 0)
+        return false;
+    // The command line goes to this user's own instance only.
+    bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 && peerIsThisUser(s);
+    const char* p = static_cast<const char*>(message.getData());
+    size_t left = message.getSize();
+    while (ok && left > 0)
+    {
+        const ssize_t n = ::send(s, p, left, MSG_NOSIGNAL);
+        if (n > 0)
+        {
+            p += n;
+            left -= (size_t) n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        {
+            // The running instance reads its queue only once it has started.
+            const auto wait = millisecondsLeft(end);
+            pollfd pfd {s, POLLOUT, 0};
+            const int r = wait > 0 ? ::poll(&pfd, 1, (int) wait) : 0;
+            ok = r > 0 || (r < 0 && errno == EINTR);
+            continue;
+        }
+        ok = false;
+    }
+    ::close(s);
+    return ok;
+}
+
+enum class Read
+{
+    more,  // nothing more has arrived yet
+    whole, // the sender has ended its message
+    bad    // too long, or the connection failed
+};
+
+// Takes only what has arrived, without waiting.
+Read readAvailable(int s, juce::MemoryBlock& data)
+{
     char buffer[4096];
     for (;;)
     {
-        const auto now = juce::Time::getMillisecondCounter();
-        if (now >= end)
-            return false;
-        pollfd pfd {s, POLLIN, 0};
-        const int r = ::poll(&pfd, 1, (int) (end - now));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
         const ssize_t n = ::recv(s, buffer, sizeof(buffer), MSG_DONTWAIT);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
-            continue;
-        if (n < 0)
-            return false;
         if (n == 0)
-            return true;
+            return Read::whole;
+        if (n < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? Read::more : Read::bad;
+        }
         if (data.getSize() + (size_t) n > CInstanceLink::kMaxMessageSize)
-            return false;
+            return Read::bad;
         data.append(buffer, (size_t) n);
     }
 }
 } // namespace
 
-juce::String CInstanceLink::socketPath()
-{
-    const juce::String name = "KestrumQX-" + juce::String((int) ::geteuid()) + ".sock";
-    const juce::String runtime = juce::SystemStats::getEnvironmentVariable("XDG_RUNTIME_DIR", {});
-    if (isPrivateFolder(runtime))
-        return runtime + "/" + name;
-    // A folder of this user's own in the shared temporary folder. One that
-    // somebody else made first, or that others can reach, is not used.
-    const juce::String folder = juce::File::getSpecialLocation(juce::File::tempDirectory).getFullPathName()
-                                + "/KestrumQX-" + juce::String((int) ::geteuid());
-    ::mkdir(folder.toRawUTF8(), 0700);
-    if (isPrivateFolder(folder))
-        return folder + "/" + name;
-    return {};
-}
+juce::String CInstanceLink::socketPath() { return linkFile(".sock"); }
+juce::String CInstanceLink::lockPath() { return linkFile(".lock"); }
 
-CInstanceLink::~CInstanceLink() { stopListening(); }
-
-void CInstanceLink::startListening(Receiver receiver)
+CInstanceLink::~CInstanceLink()
 {
     stopListening();
+    // The lock goes last, after everything the program wrote on its way out.
+    if (m_iLockFile >= 0)
+        ::close(m_iLockFile);
+}
+
+CInstanceLink::Lock CInstanceLink::takeLock()
+{
+    if (m_iLockFile >= 0)
+        return Lock::taken;
+    const juce::String path = lockPath();
+    if (path.isEmpty())
+        return Lock::unavailable;
+    // flock, not a lock file's presence: the lock ends with the process that
+    // holds it, also when it crashes.
+    const int fd = ::open(path.toRawUTF8(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return Lock::unavailable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+    {
+        m_iLockFile = fd;
+        return Lock::taken;
+    }
+    const int error = errno;
+    ::close(fd);
+    return error == EWOULDBLOCK || error == EINTR ? Lock::heldByAnother : Lock::unavailable;
+}
+
+void CInstanceLink::bindSocket()
+{
+    if (m_iListenSocket >= 0)
+        return;
     sockaddr_un addr;
     if (!makeAddress(addr))
         return;
     const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (s < 0)
         return;
-    // The framework's single-instance lock is held, so a socket file left
-    // over from an earlier run belongs to nobody.
+    // This link holds the lock, so a socket file left over from an earlier
+    // run belongs to nobody.
     ::unlink(addr.sun_path);
     if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || ::chmod(addr.sun_path, 0600) != 0
-        || ::listen(s, 4) != 0)
+        || ::listen(s, kQueueLength) != 0)
     {
         ::close(s);
         return;
     }
     m_iListenSocket = s;
     m_sSocketPath = juce::String::fromUTF8(addr.sun_path);
+}
+
+bool CInstanceLink::takeInstanceOrHandOver(const juce::String& commandLine, const juce::File& startFolder,
+                                           int waitMilliseconds)
+{
+    const juce::MemoryBlock message = encodeMessage(startFolder, commandLine);
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) juce::jmax(0, waitMilliseconds);
+    for (;;)
+    {
+        const Lock lock = takeLock();
+        if (lock == Lock::taken)
+        {
+            bindSocket();
+            return true;
+        }
+        if (lock == Lock::unavailable)
+            return true;
+        // Another instance runs: it binds its socket right after taking the
+        // lock, and its lock ends with it, so both are tried again until one
+        // of them works.
+        if (message.getSize() > kMaxMessageSize || sendOnce(message, end))
+            return false;
+        if (millisecondsLeft(end) == 0)
+            return false;
+        juce::Thread::sleep(20);
+    }
+}
+
+void CInstanceLink::startListening(Receiver receiver)
+{
+    // A socket bound at launch stays: hand-overs may wait in its queue.
+    stopTimer();
+    if (takeLock() != Lock::taken)
+        return;
+    bindSocket();
+    if (m_iListenSocket < 0)
+        return;
     m_receiver = std::move(receiver);
     startTimer(100);
 }
@@ -208,6 +331,9 @@ void CInstanceLink::startListening(Receiver receiver)
 void CInstanceLink::stopListening()
 {
     stopTimer();
+    for (const auto& c : m_connections)
+        ::close(c.socket);
+    m_connections.clear();
     if (m_iListenSocket >= 0)
     {
         ::close(m_iListenSocket);
@@ -219,72 +345,50 @@ void CInstanceLink::stopListening()
 
 void CInstanceLink::timerCallback()
 {
+    const auto now = juce::Time::getMillisecondCounter();
     for (int taken = 0; taken < kConnectionsPerTick && m_iListenSocket >= 0; ++taken)
     {
         const int c = ::accept4(m_iListenSocket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (c < 0)
-            return;
-        juce::MemoryBlock data;
-        const bool whole = peerIsThisUser(c) && readMessage(c, data);
-        ::close(c);
+            break;
+        if (peerIsThisUser(c))
+            m_connections.push_back({c, now, {}});
+        else
+            ::close(c);
+    }
+
+    std::vector<std::pair<juce::File, juce::String>> arrived;
+    for (auto it = m_connections.begin(); it != m_connections.end();)
+    {
+        const Read read = readAvailable(it->socket, it->data);
+        if (read == Read::more && now - it->acceptedAt < (juce::uint32) kConnectionTimeoutMs)
+        {
+            ++it; // the rest may come by a later tick
+            continue;
+        }
         juce::File folder;
         juce::String line;
-        // Anything but one well-formed hand-over is dropped unread.
-        if (whole && decodeMessage(data.getData(), data.getSize(), folder, line) && m_receiver)
+        // Anything but one well-formed hand-over, whole in time, is dropped.
+        if (read == Read::whole && decodeMessage(it->data.getData(), it->data.getSize(), folder, line))
+            arrived.emplace_back(folder, line);
+        ::close(it->socket);
+        it = m_connections.erase(it);
+    }
+    // Handed on only now: opening a file can show a box, whose modal loop
+    // runs this timer again.
+    for (const auto& [folder, line] : arrived)
+        if (isListening() && m_receiver)
             m_receiver(folder, line);
-    }
-}
-
-bool CInstanceLink::sendToRunningInstance(const juce::String& commandLine, const juce::File& startFolder,
-                                          int waitMilliseconds)
-{
-    sockaddr_un addr;
-    if (!makeAddress(addr))
-        return false;
-    const juce::MemoryBlock message = encodeMessage(startFolder, commandLine);
-    if (message.getSize() > kMaxMessageSize)
-        return false;
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) juce::jmax(0, waitMilliseconds);
-    for (;;)
-    {
-        const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (s < 0)
-            return false;
-        if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0)
-        {
-            // The command line goes to this user's own instance only.
-            bool ok = peerIsThisUser(s);
-            const char* p = static_cast<const char*>(message.getData());
-            size_t left = message.getSize();
-            while (ok && left > 0)
-            {
-                const ssize_t n = ::send(s, p, left, MSG_NOSIGNAL);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    ok = false;
-                else
-                {
-                    p += n;
-                    left -= (size_t) n;
-                }
-            }
-            ::close(s);
-            return ok;
-        }
-        ::close(s);
-        if (juce::Time::getMillisecondCounter() >= end)
-            return false;
-        juce::Thread::sleep(100); // the running instance may still be starting up
-    }
 }
 
 #else
-// macOS and Windows: the framework passes the command line on by itself.
+// macOS and Windows: the framework keeps one instance and passes the command
+// line on by itself.
 juce::String CInstanceLink::socketPath() { return {}; }
+juce::String CInstanceLink::lockPath() { return {}; }
 CInstanceLink::~CInstanceLink() = default;
+bool CInstanceLink::takeInstanceOrHandOver(const juce::String&, const juce::File&, int) { return true; }
 void CInstanceLink::startListening(Receiver) {}
 void CInstanceLink::stopListening() {}
 void CInstanceLink::timerCallback() {}
-bool CInstanceLink::sendToRunningInstance(const juce::String&, const juce::File&, int) { return false; }
 #endif

@@ -1,11 +1,16 @@
 #pragma once
 #include "KsqxJuce.h"
 #include <functional>
+#include <vector>
 
-// Passes a second launch's command line to the running instance. The
-// framework does this itself on macOS and Windows; on Linux it does not, so
-// the running instance listens on a local socket of this user's own, polled
-// from a timer on the message thread (no thread of its own).
+// One running program per user, and a second launch's command line passed to
+// it. The framework does both itself on macOS and Windows. On Linux its lock
+// is one file for the whole machine, which another user's copy holds or
+// leaves behind, and it passes nothing on; there this link keeps a lock of
+// this user's own (a file locked for the program's life, in a folder only
+// this user can reach) and the running instance listens on a local socket in
+// the same folder, polled from a timer on the message thread (no thread of
+// its own) and read only as far as bytes have arrived.
 //
 // A second launch sends the folder it was started in with its command line,
 // so that the names in it are taken from there. The message: the four bytes
@@ -19,22 +24,31 @@ public:
     CInstanceLink() = default;
     ~CInstanceLink() override;
 
-    // The running instance: starts taking command lines. A link that cannot
-    // be set up takes none; the program runs on without it.
+    // A launch: takes this user's instance lock, or else hands the command
+    // line and its folder to the instance that holds it. True: this launch is
+    // the one that runs (also when no private folder can be had, where
+    // nothing can stop it). False: the running instance has the hand-over,
+    // or within the given time it neither took one nor ended. A link that
+    // takes the lock binds its socket at once: hand-overs wait there until
+    // startListening.
+    bool takeInstanceOrHandOver(const juce::String& commandLine, const juce::File& startFolder,
+                                int waitMilliseconds = 3000);
+    bool holdsInstance() const { return m_iLockFile >= 0; }
+
+    // The running instance: starts taking command lines (taking the lock
+    // first when this link does not hold it yet). A link that cannot be set
+    // up, or whose lock another instance holds, takes none; the program runs
+    // on without it. The lock is kept until the link is deleted.
     void startListening(Receiver receiver);
     void stopListening();
-    bool isListening() const { return m_iListenSocket >= 0; }
+    bool isListening() const { return m_iListenSocket >= 0 && isTimerRunning(); }
 
-    // A second launch: hands the command line and its folder over; true when
-    // the running instance took them. Waits at most the given time for an
-    // instance that is still starting up.
-    static bool sendToRunningInstance(const juce::String& commandLine, const juce::File& startFolder,
-                                      int waitMilliseconds = 3000);
-
-    // The socket's path, in a folder that only this user can reach:
-    // $XDG_RUNTIME_DIR when it is such a folder, else a folder of mode 0700
-    // of this user's own in the temporary folder. Empty when there is none.
+    // The socket's and the lock's paths, in a folder that only this user can
+    // reach: $XDG_RUNTIME_DIR when it is such a folder, else a folder of mode
+    // 0700 of this user's own in the temporary folder. Empty when there is
+    // none.
     static juce::String socketPath();
+    static juce::String lockPath();
 
     // The message and its reading; a message that is not exactly one well
     // formed hand-over is refused.
@@ -50,11 +64,33 @@ public:
 
     // The longest message taken; a longer one is refused whole.
     static constexpr size_t kMaxMessageSize = 65536;
+    // A connection that has not sent a whole message this long after it was
+    // accepted is dropped.
+    static constexpr int kConnectionTimeoutMs = 1000;
 
 private:
-    void timerCallback() override;
+    // A hand-over being read: what has arrived so far.
+    struct Connection
+    {
+        int socket;
+        juce::uint32 acceptedAt;
+        juce::MemoryBlock data;
+    };
 
+    enum class Lock
+    {
+        taken,
+        heldByAnother, // the running instance has it
+        unavailable    // no lock can be had here at all
+    };
+
+    void timerCallback() override;
+    Lock takeLock();
+    void bindSocket();
+
+    int m_iLockFile = -1;
     int m_iListenSocket = -1;
     juce::String m_sSocketPath; // the one this link made, removed when it stops
+    std::vector<Connection> m_connections;
     Receiver m_receiver;
 };

@@ -21,7 +21,17 @@ KSPLLibApp::~KSPLLibApp() = default;
 
 const juce::String KSPLLibApp::getApplicationName() { return kApplicationName; }
 const juce::String KSPLLibApp::getApplicationVersion() { return kApplicationVersion; }
-bool KSPLLibApp::moreThanOneInstanceAllowed() { return false; }
+bool KSPLLibApp::moreThanOneInstanceAllowed()
+{
+#if JUCE_LINUX
+    // The framework's lock is one file for the whole machine there, which
+    // another user's copy holds or leaves behind: the program takes its own,
+    // per user, first thing in initialise.
+    return true;
+#else
+    return false;
+#endif
+}
 
 juce::String KSPLLibApp::getProgramCommandLine() const
 {
@@ -38,6 +48,15 @@ juce::String KSPLLibApp::getProgramCommandLine() const
 
 void KSPLLibApp::initialise(const juce::String& commandLine)
 {
+#if JUCE_LINUX
+    // A second launch hands its command line to this user's running instance
+    // and ends with exit code 0, showing nothing.
+    if (!m_instanceLink.takeInstanceOrHandOver(getProgramCommandLine(), juce::File::getCurrentWorkingDirectory()))
+    {
+        quit();
+        return;
+    }
+#endif
     m_bInitialised = true;
     juce::LookAndFeel::setDefaultLookAndFeel(&m_lookAndFeel);
 #if KSQX_TARGET_WIN && JUCE_WINDOWS
@@ -69,28 +88,26 @@ void KSPLLibApp::initialise(const juce::String& commandLine)
     listenForSecondLaunches();
 }
 
-void KSPLLibApp::listenForSecondLaunches()
+bool KSPLLibApp::listenForSecondLaunches()
 {
     m_instanceLink.startListening([this](const juce::File& startFolder, const juce::String& line) {
         openFromSecondLaunch(startFolder, line.trim());
     });
+    return m_instanceLink.isListening();
 }
 
 void KSPLLibApp::shutdown()
 {
     if (!m_bInitialised)
     {
-        // A second launch: the framework found the running instance, which
-        // takes this launch's command line with the folder its names are
-        // relative to.
+        // A second launch (on Linux it has handed over in initialise).
 #if JUCE_WINDOWS
-        // The framework has broadcast the bare command line already; the
-        // running instance ignores that one and opens this.
+        // The framework found the running instance and has broadcast the
+        // bare command line already; the running instance ignores that one
+        // and opens this, which names the folder its names are relative to.
         juce::MessageManager::broadcastMessage(
             getApplicationName() + "/"
             + CInstanceLink::encodeText(juce::File::getCurrentWorkingDirectory(), getProgramCommandLine()));
-#else
-        CInstanceLink::sendToRunningInstance(getProgramCommandLine(), juce::File::getCurrentWorkingDirectory());
 #endif
         return;
     }

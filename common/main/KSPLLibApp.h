@@ -32,8 +32,8 @@ public:
     // library file it names and brings the window to the front.
     void openFromSecondLaunch(const juce::File& startFolder, const juce::String& commandLine);
     // Starts taking second launches' command lines (done at the end of
-    // start-up).
-    void listenForSecondLaunches();
+    // start-up); true when it does.
+    bool listenForSecondLaunches();
     bool onMacOpenDocument(const juce::File& file);
 
     // The arguments of a command line, split by the program's own rules.

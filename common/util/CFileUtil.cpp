@@ -31,13 +31,14 @@ bool CFileUtil::writeWholeFile(const juce::File& target, const void* data, size_
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace
 {
-// A chain longer than this is taken for a loop, as the system does.
-constexpr int kMaxLinkHops = 40;
+// The most links the system follows for one name; more is taken for a loop.
+constexpr int kMaxLinks = 40;
 
 bool writeAllAt(int fd, const unsigned char* data, size_t size, off_t offset, size_t& written)
 {
@@ -128,37 +129,105 @@ bool overwriteInPlace(const std::string& path, const unsigned char* data, size_t
     ok = ::close(fd) == 0 && ok;
     return ok;
 }
+
+// `path` with its folder replaced by that folder's real path, and its last
+// name kept as it is (not followed). realpath follows each link on the way
+// from the link's own real folder before a later ".." applies, as the system
+// does; joining link texts as text would take "linked/.." for the folder
+// that holds the link. False when the folder cannot be reached, or when the
+// last name is no file name ("", "." or "..": a folder).
+bool inRealFolder(const std::string& path, std::string& result)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return false;
+    const std::string name = path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    char* folder = ::realpath(slash == 0 ? "/" : path.substr(0, slash).c_str(), nullptr);
+    if (folder == nullptr)
+        return false;
+    result = folder;
+    ::free(folder);
+    if (result != "/")
+        result += '/';
+    result += name;
+    return true;
+}
+
+// The path of the file that opening `path` reaches, as a path with no link
+// on it: each link is read and its text taken from the link's real folder.
+// The file there may be missing (a link to a file still to be made). False
+// for a loop of links or a folder that cannot be reached.
+bool resolvePath(const std::string& start, std::string& result)
+{
+    std::string path = start;
+    for (int links = 0; links <= kMaxLinks; ++links)
+    {
+        std::string real;
+        if (!inRealFolder(path, real))
+            return false;
+        struct stat st;
+        if (::lstat(real.c_str(), &st) != 0)
+        {
+            if (errno != ENOENT)
+                return false;
+            result = real;
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode))
+        {
+            result = real;
+            return true;
+        }
+        if (links == kMaxLinks)
+            return false;
+        std::vector<char> buffer(4096);
+        const ssize_t n = ::readlink(real.c_str(), buffer.data(), buffer.size());
+        if (n <= 0 || (size_t) n >= buffer.size())
+            return false;
+        const std::string linked(buffer.data(), (size_t) n);
+        path = linked[0] == '/' ? linked : real.substr(0, real.rfind('/') + 1) + linked;
+    }
+    return false;
+}
+
+// The file the system opens for `name`, for writing: its link-free path in
+// `real`. Where the file exists, the system's own answer (the file stat
+// reaches through the name) must be the file found, so no other file is
+// taken, not even when a link changes meanwhile; a name the system refuses
+// (too many links, a folder it may not search) is refused.
+bool fileToWrite(const std::string& name, std::string& real)
+{
+    struct stat viaName;
+    const bool exists = ::stat(name.c_str(), &viaName) == 0;
+    if (!exists && errno != ENOENT)
+        return false;
+    if (!resolvePath(name, real))
+        return false;
+    struct stat found;
+    if (::lstat(real.c_str(), &found) != 0)
+        return !exists && errno == ENOENT;
+    return exists && found.st_dev == viaName.st_dev && found.st_ino == viaName.st_ino;
+}
 } // namespace
 
 juce::File CFileUtil::resolveLinks(const juce::File& file)
 {
-    std::string path = file.getFullPathName().toStdString();
-    for (int hop = 0; hop < kMaxLinkHops; ++hop)
-    {
-        struct stat st;
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return juce::File(juce::String::fromUTF8(path.c_str()));
-        std::vector<char> buffer(4096);
-        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
-        if (n <= 0 || (size_t) n >= buffer.size())
-            return {};
-        const std::string linked(buffer.data(), (size_t) n);
-        if (linked[0] == '/')
-            path = linked;
-        else
-            path = path.substr(0, path.rfind('/') + 1) + linked;
-    }
-    return {};
+    std::string real;
+    if (!resolvePath(file.getFullPathName().toStdString(), real))
+        return {};
+    // A path without links or "..": juce::File's own tidying leaves it as it is.
+    return juce::File(juce::String::fromUTF8(real.c_str()));
 }
 
 bool CFileUtil::writeWholeFile(const juce::File& target, const void* data, size_t size)
 {
     if (target == juce::File())
         return false;
-    const juce::File real = resolveLinks(target);
-    if (real == juce::File())
+    std::string path;
+    if (!fileToWrite(target.getFullPathName().toStdString(), path))
         return false;
-    const std::string path = real.getFullPathName().toStdString();
     const auto* bytes = static_cast<const unsigned char*>(data);
 
     struct stat st;

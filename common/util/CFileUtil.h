@@ -8,8 +8,10 @@ class CFileUtil
 {
 public:
     // Replaces the whole content of the file with the given bytes.
-    //  - A symbolic link (or a chain of them) is followed: the file it points
-    //    to is written, created when missing; the link stays a link.
+    //  - The file written is the one the system opens for the name, whatever
+    //    links lie on the way (links to folders, chains, ".." after a linked
+    //    folder): created when missing, the links stay links. A loop of links
+    //    is refused.
     //  - An existing file keeps its permissions (and, where this user may
     //    set it, its owner); a new one gets the usual default permissions.
     //  - The bytes go to a fresh file beside the target that then takes its
@@ -23,7 +25,7 @@ public:
     static bool writeWholeFile(const juce::File& target, const void* data, size_t size);
 
     // The file a path finally names once every symbolic link on the way is
-    // followed; the path itself when it is no link. juce::File() for a loop
-    // of links.
+    // followed, as the system follows them, given by a path with no link on
+    // it. juce::File() for a loop of links or a folder that cannot be reached.
     static juce::File resolveLinks(const juce::File& file);
 };

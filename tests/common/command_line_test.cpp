@@ -71,7 +71,13 @@ TEST(CommandLine, ApplicationTexts)
     KSPLLibApp app;
     EXPECT_EQ(app.getApplicationName(), "Orlan Kestrum QX Sound Librarian");
     EXPECT_EQ(app.getApplicationVersion(), "version 1.0.0");
+#if JUCE_LINUX
+    // The framework's lock there is one for the whole machine: the program
+    // keeps one instance per user itself.
+    EXPECT_TRUE(app.moreThanOneInstanceAllowed());
+#else
     EXPECT_FALSE(app.moreThanOneInstanceAllowed());
+#endif
 }
 
 TEST(CommandLine, WindowsProcessLineSplitsAtEveryBlankOutsideQuotes)

@@ -8,6 +8,10 @@
 #include "ProgTestSupport.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
+#include <unistd.h>
+#if KSQX_TARGET_WIN && !defined(_WIN32)
+ #include "WinShellLayer.h"
+#endif
 
 namespace
 {
@@ -145,6 +149,96 @@ TEST_F(ContentFixture, StoredSettingsComeBack)
     EXPECT_EQ(c.getProgNameTable()->getHeader().getColumnWidth(8), 150);
 }
 
+// The settings file as a user may have set it up: a folder on the way to the
+// data folder is a link, and setting.ksqc a link that climbs out past it with
+// "..". Start-up creates, shut-down rewrites and the next start reads the
+// file the system opens for that name; the file that the name shortened as
+// text would give (a namesake holding other settings) is never touched.
+TEST_F(ContentFixture, SettingsFileThroughLinkedFoldersIsTheOneReadAndWritten)
+{
+    struct Case
+    {
+        const char* what;
+        // The folder to make a link; sets up whatever makes the program's
+        // data folder lie below it.
+        std::function<juce::File()> linkedFolder;
+    };
+    std::vector<Case> cases = {
+        {"the folder holding the data folder a link",
+         [&] { return data.dataFolder().getParentDirectory(); }},
+    };
+#if KSQX_TARGET_WIN && !defined(_WIN32)
+    // The system's own lookup of the configuration folder, not the tests'.
+    const auto savedLookup = WinShellLayer::testHooks().folderFor;
+    std::unique_ptr<ScopedEnv> configHome;
+    cases.push_back({"XDG_CONFIG_HOME a link", [&] {
+                         WinShellLayer::testHooks().folderFor = nullptr;
+                         const juce::File home = tmp.file("config-home");
+                         configHome = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", home.getFullPathName().toRawUTF8());
+                         return home;
+                     }});
+#endif
+    unsigned char other[66];
+    memcpy(other, CConfigDialogComponent::ucInitConfigData, 66);
+    other[4] = 20; // font size 20.4
+    other[5] = 4;
+    int n = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const juce::File store = tmp.file("store" + juce::String(n++));
+        ASSERT_TRUE(store.getChildFile("conf/KestrumQX").createDirectory());
+        ASSERT_TRUE(store.getChildFile("shared").createDirectory());
+        const juce::File linked = c.linkedFolder();
+        linked.getParentDirectory().createDirectory();
+        ASSERT_EQ(::symlink(store.getChildFile("conf").getFullPathName().toRawUTF8(),
+                            linked.getFullPathName().toRawUTF8()), 0);
+        const juce::File settings = CConfigDialogComponent::getSettingsFile();
+        ASSERT_EQ(settings, linked.getChildFile("KestrumQX/setting.ksqc"));
+        ASSERT_EQ(::symlink("../../shared/setting.ksqc", settings.getFullPathName().toRawUTF8()), 0);
+        const juce::File real = store.getChildFile("shared/setting.ksqc");
+        const juce::File namesake = linked.getParentDirectory().getChildFile("shared/setting.ksqc");
+        ASSERT_TRUE(namesake.getParentDirectory().createDirectory());
+        ASSERT_TRUE(namesake.replaceWithData(other, 66));
+        const FileTree before = fileTreeOf(tmp.get());
+        const std::string realKey = realPathOf(real.getParentDirectory()).substr(realPathOf(tmp.get()).size())
+                                    + "/setting.ksqc";
+        const auto expectOnly = [&](const unsigned char* block, const char* when) {
+            SCOPED_TRACE(when);
+            FileTree expected = before;
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            expected[realKey] = fileEntry(std::vector<unsigned char>(block, block + 66), (int) (0666 & ~mask));
+            expectSameTree(expected, fileTreeOf(tmp.get()));
+            EXPECT_EQ(realPathOf(settings), realPathOf(real)) << "the system opens this file for the name";
+        };
+
+        // First start: the name leads to no file yet, so the defaults are written there.
+        auto& first = build();
+        EXPECT_DOUBLE_EQ(first.getConfigDialogComponent()->getTargetFontSize(), 12.6);
+        expectOnly(CConfigDialogComponent::ucInitConfigData, "created at start-up");
+
+        // Shut-down stores the window's size in the same file.
+        first.setSize(898, 624);
+        m_content.reset();
+        unsigned char stored[66];
+        memcpy(stored, CConfigDialogComponent::ucInitConfigData, 66);
+        stored[6] = 90, stored[7] = 0, stored[8] = 65, stored[9] = 0; // 900 x 650
+        expectOnly(stored, "rewritten at shut-down");
+
+        auto& second = build();
+        EXPECT_EQ(second.getWidth(), 900);
+        EXPECT_EQ(second.getHeight(), 650);
+        EXPECT_DOUBLE_EQ(second.getConfigDialogComponent()->getTargetFontSize(), 12.6) << "not the namesake's";
+        second.setSize(898, 624);
+        m_content.reset();
+        expectOnly(stored, "the next start and shut-down");
+    }
+#if KSQX_TARGET_WIN && !defined(_WIN32)
+    WinShellLayer::testHooks().folderFor = savedLookup;
+#endif
+}
+
 TEST_F(ContentFixture, IdentityReplyDuringTheStartUpPausesIsTaken)
 {
     withUnit();
@@ -160,16 +254,15 @@ TEST_F(ContentFixture, IdentityReplyDuringTheStartUpPausesIsTaken)
     EXPECT_EQ(sent[1], request);
 }
 
-// Start-up opens the ports while the unit already floods its input and a
-// handler run waits for the message thread: it neither hangs nor leaves the
+// Start-up opens the ports while the unit already floods its input, so the
+// flood reaches the handler from the moment the input is open, while the
+// message thread still opens the output: it neither hangs nor leaves the
 // input deaf, so the identity reply is heard.
 TEST_F(ContentFixture, StartUpUnderAFloodOpensThePortsAndFindsTheUnit)
 {
     KSPLLibComponent::setMidiSetupHook([this](CMidiSetupComponent* link) {
         m_unit = std::make_unique<EmulatedUnit>(*link);
         m_unit->startFlood({{0x90, 0x40, 0x7F}, {0x80, 0x40, 0x00}});
-        for (int i = 0; i < 5000 && !m_unit->deliveryInProgress(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
     {
         Watchdog watchdog("start-up");

@@ -65,6 +65,7 @@ struct LinkedUnit
     {
         link = std::make_unique<CMidiSetupComponent>();
         unit = std::make_unique<EmulatedUnit>(*link);
+        link->openMIDIPort();
         link->setReportObserver([this](int percent, bool handOver) {
             if (handOver)
                 ++handOvers;
@@ -484,13 +485,10 @@ TEST(DeviceLink, TheUnitTakesTheCurrentProgram)
 
 namespace
 {
-// Waits without dispatching until the unit is inside a handler run.
+// Waits without dispatching until a handler run waits for the message thread.
 bool waitForRunInFlight(const EmulatedUnit& unit)
 {
-    for (int i = 0; i < 1000 && !unit.deliveryInProgress(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // let it reach the lock
-    return unit.deliveryInProgress();
+    return waitUntil([&] { return unit.runWaitsInHandler(); }, kWait);
 }
 } // namespace
 
@@ -526,19 +524,18 @@ TEST(DeviceLinkClosing, NeverWaitsForAHandlerRunThatWaitsForTheMessageThread)
             Watchdog watchdog(c.name);
             c.close(t);
         }
-        // The run that waited gave up and did nothing.
+        // The run that waited gave up.
         EXPECT_GT(t.unit->deliveriesReturned(), returnedBefore);
         if (!c.linkLives)
         {
+            // What arrived while the link was deleted is never handled.
+            EXPECT_TRUE(t.progress.empty());
+            EXPECT_EQ(t.handOvers, 0);
             t.unit->stopFlood();
             continue;
         }
-        EXPECT_FALSE(t.link->m_bConnected);
-        EXPECT_TRUE(t.progress.empty());
-        EXPECT_EQ(t.handOvers, 0);
-        EXPECT_EQ(t.link->m_iTxProgNo, 0);
 
-        // The input open again, the flood is handled as usual.
+        // The flood is handled as usual, what came during the change included.
         EXPECT_TRUE(pumpUntil([&] { return t.link->m_bConnected && !t.progress.empty(); }, kWait));
         t.unit->stopFlood();
         ASSERT_TRUE(t.settle());
@@ -577,4 +574,39 @@ TEST(DeviceLinkClosing, OkUnderAFloodNeverLeavesTheInputDeaf)
     ASSERT_TRUE(t.settle());
     EXPECT_EQ(block(t.link->m_ucRxProgData), t.unit->programBlock());
     EXPECT_EQ(t.progress.size(), 500u);
+}
+
+// What arrives while the ports change is handled once they are open, on the
+// message thread, in arrival order, and not before. Here it comes in while
+// the output is closed for reopening: the unit's identity reply, the dump
+// that the reception waits for and the one after it, with a note, a copy and
+// another maker's message between them.
+TEST(DeviceLinkClosing, WhatArrivesWhileThePortsChangeIsHandledInArrivalOrderOnceTheyAreOpen)
+{
+    LinkedUnit t;
+    t.unit->goSilentAfter(0); // the unit answers nothing on its own
+    t.link->startRxAllProg();
+    const std::vector<Bytes> arriving = {EmulatedUnit::standardIdentityReply(),
+                                         t.unit->programDump(0),
+                                         {0x90, 0x40, 0x7F},
+                                         t.unit->programDump(1),
+                                         t.unit->programDump(1),
+                                         {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7}};
+    bool handledEarly = true;
+    t.link->setOutputStandIn([&](const juce::String&, bool open) {
+        if (open)
+            return;
+        for (const auto& m : arriving)
+            t.link->handleIncomingMidiMessage(nullptr, juce::MidiMessage(m.data(), (int) m.size()));
+        handledEarly = t.link->m_bConnected || !t.progress.empty() || !t.unit->received().empty();
+    });
+    t.link->openMIDIPort();
+    t.link->setOutputStandIn(nullptr);
+
+    EXPECT_FALSE(handledEarly);
+    EXPECT_TRUE(t.link->m_bConnected);
+    EXPECT_EQ(t.progress, (std::vector<int>{1, 2}));
+    EXPECT_EQ(t.requests(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(Bytes(t.link->m_ucRxProgData, t.link->m_ucRxProgData + kProgDumpSize), Bytes(kProgDumpSize, 0))
+        << "nothing handed over before program 99";
 }

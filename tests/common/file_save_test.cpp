@@ -407,6 +407,21 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
     const int defaultMode = (int) (0666 & ~mask);
     const Bytes old(5000, 0x11);
 
+    // A file of old bytes (`fill` tells a namesake apart in a failure).
+    const auto put = [&](const juce::File& f, int mode, unsigned char fill = 0x11) {
+        f.getParentDirectory().createDirectory();
+        writeBytes(f, old.size(), fill);
+        setMode(f, mode);
+    };
+    // home/lib is a link to data/lib; data/shared and home/shared both exist,
+    // so "home/lib/../shared" taken as text names a real folder, the wrong one.
+    const auto linkedLib = [&](const juce::File& d) {
+        d.getChildFile("data/lib").createDirectory();
+        d.getChildFile("data/shared").createDirectory();
+        d.getChildFile("home/shared").createDirectory();
+        makeLink(d.getChildFile("home/lib"), "../data/lib");
+    };
+
     struct Case
     {
         const char* what;
@@ -473,6 +488,110 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
              r = n = d.getChildFile("ro/bank.ksqx"); d.getChildFile("ro").createDirectory();
              writeBytes(r, old.size(), 0x11); setMode(r, 0644); setMode(d.getChildFile("ro"), 0555);
          }, false, 0644, true},
+        {"a link in a linked folder, climbing out of it with ..",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             linkedLib(d);
+             r = d.getChildFile("data/shared/live.ksqx"); put(r, 0640);
+             put(d.getChildFile("home/shared/live.ksqx"), 0644, 0x22);
+             makeLink(d.getChildFile("data/lib/live.ksqx"), "../shared/live.ksqx");
+             n = d.getChildFile("home/lib/live.ksqx");
+         }, true, 0640},
+        {"a linked folder further up, the link climbing past it",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             d.getChildFile("data/deep/store/lib").createDirectory();
+             makeLink(d.getChildFile("home/up"), d.getChildFile("data/deep/store").getFullPathName());
+             makeLink(d.getChildFile("data/deep/store/lib/live.ksqx"), "../../shared/live.ksqx");
+             r = d.getChildFile("data/deep/shared/live.ksqx"); put(r, 0600);
+             put(d.getChildFile("home/shared/live.ksqx"), 0644, 0x22);
+             n = d.getChildFile("home/up/lib/live.ksqx");
+         }, true, 0600},
+        {"a chain of links through linked folders",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             d.getChildFile("data/p/a").createDirectory();
+             d.getChildFile("data/q/b").createDirectory();
+             makeLink(d.getChildFile("home/a"), "../data/p/a");
+             makeLink(d.getChildFile("data/p/b"), "../q/b");
+             makeLink(d.getChildFile("data/p/a/one.ksqx"), "../b/two.ksqx");
+             makeLink(d.getChildFile("data/q/b/two.ksqx"), "../three.ksqx");
+             r = d.getChildFile("data/q/three.ksqx"); put(r, 0640);
+             put(d.getChildFile("home/three.ksqx"), 0644, 0x22);
+             n = d.getChildFile("home/a/one.ksqx");
+         }, true, 0640},
+        {"a link to a missing file in a linked folder",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             linkedLib(d);
+             makeLink(d.getChildFile("data/lib/new.ksqx"), "../shared/new.ksqx");
+             r = d.getChildFile("data/shared/new.ksqx");
+             n = d.getChildFile("home/lib/new.ksqx");
+         }, true, -1},
+        {"an absolute link through a linked folder and out with ..",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             linkedLib(d);
+             r = d.getChildFile("data/shared/live.ksqx"); put(r, 0644);
+             put(d.getChildFile("home/shared/live.ksqx"), 0644, 0x22);
+             n = d.getChildFile("link.ksqx");
+             makeLink(n, d.getFullPathName() + "/home/lib/../shared/live.ksqx");
+         }, true, 0644},
+        {"a read-only file reached through a linked folder",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             linkedLib(d);
+             r = d.getChildFile("data/shared/live.ksqx"); put(r, 0444);
+             put(d.getChildFile("home/shared/live.ksqx"), 0644, 0x22);
+             makeLink(d.getChildFile("data/lib/live.ksqx"), "../shared/live.ksqx");
+             n = d.getChildFile("home/lib/live.ksqx");
+         }, false, 0444},
+        {"a writable file in a read-only folder reached through a linked folder",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             linkedLib(d);
+             r = d.getChildFile("data/ro/live.ksqx"); put(r, 0644);
+             setMode(d.getChildFile("data/ro"), 0555);
+             put(d.getChildFile("home/ro/live.ksqx"), 0644, 0x22);
+             makeLink(d.getChildFile("data/lib/live.ksqx"), "../ro/live.ksqx");
+             n = d.getChildFile("home/lib/live.ksqx");
+         }, true, 0644},
+        {"a write that fails part-way through a linked folder",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             linkedLib(d);
+             r = d.getChildFile("data/shared/live.ksqx"); put(r, 0640);
+             put(d.getChildFile("home/shared/live.ksqx"), 0644, 0x22);
+             makeLink(d.getChildFile("data/lib/live.ksqx"), "../shared/live.ksqx");
+             n = d.getChildFile("home/lib/live.ksqx");
+         }, false, 0640, true},
+        {"the longest chain of links the system follows (40)",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = d.getChildFile("real.ksqx"); put(r, 0644);
+             for (int i = 1; i <= 40; ++i)
+                 makeLink(d.getChildFile("l" + juce::String(i) + ".ksqx"), i == 1 ? "real.ksqx" : "l" + juce::String(i - 1) + ".ksqx");
+             n = d.getChildFile("l40.ksqx");
+         }, true, 0644},
+        // No file to take the bytes: `real` stays juce::File().
+        {"a chain of links one longer than the system follows (41)",
+         [&](const juce::File& d, juce::File& n, juce::File&) {
+             put(d.getChildFile("real.ksqx"), 0644);
+             for (int i = 1; i <= 41; ++i)
+                 makeLink(d.getChildFile("l" + juce::String(i) + ".ksqx"), i == 1 ? "real.ksqx" : "l" + juce::String(i - 1) + ".ksqx");
+             n = d.getChildFile("l41.ksqx");
+         }, false, 0},
+        {"links through a linked folder, 41 in all",
+         [&](const juce::File& d, juce::File& n, juce::File&) {
+             // f/l20 -> f/l19 -> ... -> f/l0, each hop also through f -> g.
+             put(d.getChildFile("g/l0.ksqx"), 0644);
+             makeLink(d.getChildFile("f"), "g");
+             for (int i = 1; i <= 20; ++i)
+                 makeLink(d.getChildFile("g/l" + juce::String(i) + ".ksqx"), "../f/l" + juce::String(i - 1) + ".ksqx");
+             n = d.getChildFile("f/l20.ksqx");
+         }, false, 0},
+        {"links in a loop",
+         [&](const juce::File& d, juce::File& n, juce::File&) {
+             makeLink(d.getChildFile("two.ksqx"), "one.ksqx");
+             n = d.getChildFile("one.ksqx"); makeLink(n, "two.ksqx");
+         }, false, 0},
+        {"folder links in a loop on the way",
+         [&](const juce::File& d, juce::File& n, juce::File&) {
+             makeLink(d.getChildFile("a"), "b");
+             makeLink(d.getChildFile("b"), "a");
+             n = d.getChildFile("a/bank.ksqx");
+         }, false, 0},
     };
 
     unsigned char settings[kConfigDataSize];
@@ -484,12 +603,24 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
             SCOPED_TRACE(juce::String(c.what) + (viaSave ? ", Save" : ", settings file"));
             const juce::File dir = folder("w" + juce::String(n++));
             juce::File name, real;
+            // A fatal failure of an earlier case (a missing box) must not stop the rest.
+            const bool failedBefore = testing::Test::HasFatalFailure();
             c.make(dir, name, real);
-            ASSERT_FALSE(testing::Test::HasFatalFailure());
+            if (!failedBefore)
+                ASSERT_FALSE(testing::Test::HasFatalFailure()) << "the case could not be made";
+            const bool hasReal = real != juce::File();
             const bool nameIsLink = name != real;
-            const juce::StringArray namesBefore = namesIn(real.getParentDirectory());
+            const juce::StringArray namesBefore = hasReal ? namesIn(real.getParentDirectory()) : juce::StringArray();
             const bool existed = real.exists();
             const Bytes expected = viaSave ? expectedFile() : Bytes(settings, settings + kConfigDataSize);
+            // The real file as a path below the case's folder, with no link on it.
+            const std::string dirReal = realPathOf(dir);
+            const std::string realKey = hasReal ? (realPathOf(real.getParentDirectory()) + "/"
+                                                   + real.getFileName().toStdString()).substr(dirReal.size())
+                                                : std::string();
+            if (existed)
+                ASSERT_EQ(realPathOf(name), realPathOf(real)) << "the system opens this file for the name";
+            const FileTree before = fileTreeOf(dir);
             boxes.boxes.clear();
 
             bool reported = false;
@@ -509,6 +640,23 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
             }
             else
                 EXPECT_EQ(reported, !c.written);
+
+            // Only the file the name leads to changed; every other file,
+            // folder and link below the case's folder is as it was.
+            FileTree after = before;
+            if (c.written)
+            {
+                TreeEntry entry = existed ? before.at(realKey) : fileEntry(expected, defaultMode);
+                entry.data.assign(expected.begin(), expected.end());
+                after[realKey] = entry;
+                if (c.alsoName != nullptr)
+                    after["/" + std::string(c.alsoName)] = entry;
+                EXPECT_EQ(realPathOf(name), dirReal + realKey);
+                EXPECT_EQ(contentOf(name), expected) << "reading the name gives the bytes written";
+            }
+            expectSameTree(after, fileTreeOf(dir));
+            if (!hasReal)
+                continue;
 
             EXPECT_EQ(contentOf(real), c.written ? expected : old);
             EXPECT_EQ(modeOf(real), c.mode < 0 ? defaultMode : c.mode);

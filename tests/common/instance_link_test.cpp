@@ -3,10 +3,16 @@
 #include "CInstanceLink.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <poll.h>
+#include <set>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -23,6 +29,9 @@ juce::File privateFolder(const juce::File& f)
 int sendRaw(const juce::String& path, const std::string& bytes, bool keepOpen = false)
 {
     const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // A connect to a full queue waits at most this long.
+    const timeval timeout{5, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::strncpy(addr.sun_path, path.toRawUTF8(), sizeof(addr.sun_path) - 1);
@@ -62,7 +71,7 @@ struct Received
 
 TEST(InstanceLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
 {
-    TempFolder tmp;
+    TempFolder tmp{TempFolder::ShortPath{}};
     const juce::File run = privateFolder(tmp.file("run"));
     ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
     std::vector<Received> got;
@@ -108,16 +117,19 @@ TEST(InstanceLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
     EXPECT_EQ(got[0].folder, tmp.get());
     EXPECT_EQ(got[0].line, "\"My Bank.ksqx\" -x");
 
-    // The program's own sender, with text beyond ASCII.
+    // The program's own second launch, with text beyond ASCII.
     const juce::String line = juce::CharPointer_UTF8("\"Bl\xc3\xa4ue Ch\xc3\xb6re.ksqx\"");
     const juce::File start = tmp.file(juce::CharPointer_UTF8("M\xc3\xbcsik"));
-    EXPECT_TRUE(CInstanceLink::sendToRunningInstance(line, start, 0));
+    CInstanceLink launch;
+    EXPECT_FALSE(launch.takeInstanceOrHandOver(line, start, 0)) << "the second launch would run";
     EXPECT_TRUE(pumpUntil([&] { return got.size() == 2; }, 3000));
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[1].folder, start);
     EXPECT_EQ(got[1].line, line);
-    // One too long to be taken is not sent at all.
-    EXPECT_FALSE(CInstanceLink::sendToRunningInstance(juce::String::repeatedString("a", 70000), start, 0));
+    // One too long to be taken is not sent at all, and that launch ends too.
+    EXPECT_FALSE(launch.takeInstanceOrHandOver(juce::String::repeatedString("a", 70000), start, 0));
+    pumpMessages(300);
+    EXPECT_EQ(got.size(), 2u);
 
     if (geteuid() == 0)
     {
@@ -142,7 +154,7 @@ TEST(InstanceLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
 
 TEST(InstanceLink, TheSocketLiesWhereOnlyThisUserCanReachIt)
 {
-    TempFolder tmp;
+    TempFolder tmp{TempFolder::ShortPath{}};
     const juce::String uid((int) geteuid());
     const juce::File temp = tmp.file("tmp");
     temp.createDirectory();
@@ -192,11 +204,17 @@ TEST(InstanceLink, TheSocketLiesWhereOnlyThisUserCanReachIt)
         EXPECT_EQ(link.isListening(), c.expected.isNotEmpty()) << "a link that cannot be made just isn't";
         if (c.expected.isEmpty())
         {
-            EXPECT_FALSE(CInstanceLink::sendToRunningInstance("x", tmp.get(), 0));
+            // Nothing of this user's own to lock either: no launch is stopped.
+            EXPECT_EQ(CInstanceLink::lockPath(), juce::String());
+            CInstanceLink launch;
+            EXPECT_TRUE(launch.takeInstanceOrHandOver("x", tmp.get(), 0));
             continue;
         }
+        const juce::File lock(CInstanceLink::lockPath());
+        EXPECT_EQ(lock.getParentDirectory(), juce::File(c.expected).getParentDirectory());
         EXPECT_EQ(modeOf(juce::File(c.expected).getParentDirectory()) & 077, 0);
         EXPECT_EQ(modeOf(juce::File(c.expected)) & 077, 0);
+        EXPECT_EQ(modeOf(lock) & 077, 0);
     }
 
     if (geteuid() == 0)
@@ -245,5 +263,222 @@ TEST(InstanceLink, TheTextFormCarriesTheFolderAndTakesNothingElse)
         got = "untouched";
         EXPECT_FALSE(CInstanceLink::decodeText(t, folder, got)) << what;
         EXPECT_EQ(got, "untouched") << what;
+    }
+}
+
+namespace
+{
+// The longest time the message thread went without running a 5 ms timer.
+struct StallMeter : private juce::Timer
+{
+    StallMeter() { startTimer(5); }
+    ~StallMeter() override { stopTimer(); }
+    void timerCallback() override
+    {
+        const auto now = juce::Time::getMillisecondCounter();
+        if (m_last != 0)
+            longest = juce::jmax(longest, (int) (now - m_last));
+        m_last = now;
+    }
+    int longest = 0;
+    juce::uint32 m_last = 0;
+};
+} // namespace
+
+TEST(InstanceLink, SendersThatStallNeverHoldTheMessageThread)
+{
+    TempFolder tmp{TempFolder::ShortPath{}};
+    const juce::File run = privateFolder(tmp.file("run"));
+    ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
+    std::vector<Received> got;
+    CInstanceLink link;
+    link.startListening([&](const juce::File& f, const juce::String& l) { got.push_back({f, l}); });
+    ASSERT_TRUE(link.isListening());
+    const juce::String path = CInstanceLink::socketPath();
+    const std::string good = frame(tmp.get().getFullPathName().toStdString(), "bank.ksqx");
+
+    // Each case: connections that send a part and then nothing, held open
+    // while a sender writes `first`, waits, writes `rest` and ends.
+    struct Case
+    {
+        const char* what;
+        int silent;      // connections that send nothing, opened first
+        size_t split;    // bytes of the good message sent before the pause
+        int pauseMs;
+        bool arrives;
+    };
+    const std::vector<Case> cases = {
+        {"three silent connections, then a hand-over", 3, good.size(), 0, true},
+        {"twenty silent connections, then a hand-over", 20, good.size(), 0, true},
+        {"a hand-over that comes in two parts over several ticks", 0, 7, 400, true},
+        {"one in two parts beside silent ones", 5, 13, 300, true},
+        {"one whose rest comes after the time allowed", 0, 7, CInstanceLink::kConnectionTimeoutMs + 600, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        got.clear();
+        std::vector<int> silent;
+        for (int i = 0; i < c.silent; ++i)
+        {
+            silent.push_back(sendRaw(path, "", true));
+            ASSERT_GE(silent.back(), 0);
+            pumpMessages(10);
+        }
+        std::atomic<bool> sent{false};
+        std::thread sender([&] {
+            const int s = sendRaw(path, good.substr(0, c.split), true);
+            juce::Thread::sleep(c.pauseMs);
+            if (s >= 0)
+            {
+                ::send(s, good.data() + c.split, good.size() - c.split, MSG_NOSIGNAL);
+                ::close(s);
+            }
+            sent = true;
+        });
+        StallMeter meter;
+        const auto startedAt = juce::Time::getMillisecondCounter();
+        // A hand-over that comes whole is taken at the next ticks, not after
+        // the silent ones have been given up.
+        const bool arrived = pumpUntil([&] { return !got.empty(); }, c.pauseMs + 800);
+        const auto took = juce::Time::getMillisecondCounter() - startedAt;
+        pumpUntil([&] { return sent.load(); }, 5000);
+        sender.join();
+        pumpMessages(200);
+        for (int s : silent)
+            ::close(s);
+        EXPECT_EQ(arrived, c.arrives) << "after " << took << " ms";
+        EXPECT_EQ(got.size(), c.arrives ? 1u : 0u);
+        if (c.arrives && !got.empty())
+            EXPECT_EQ(got[0].line, "bank.ksqx");
+        // A 100 ms tick and a loaded machine's scheduling, never a wait for a
+        // sender.
+        EXPECT_LT(meter.longest, 500) << "the message thread was held";
+    }
+
+    // The silent connections are dropped a second after they were taken: the
+    // other side sees its connection end.
+    const int s = sendRaw(path, "", true);
+    ASSERT_GE(s, 0);
+    pumpMessages(CInstanceLink::kConnectionTimeoutMs + 400);
+    pollfd pfd{s, POLLIN, 0};
+    char byte;
+    EXPECT_TRUE(::poll(&pfd, 1, 0) == 1 && ::recv(s, &byte, 1, MSG_DONTWAIT) == 0) << "still open";
+    ::close(s);
+}
+
+TEST(InstanceLink, OneLaunchOfThisUserRunsAndTheOthersHandOver)
+{
+    TempFolder tmp{TempFolder::ShortPath{}};
+    const juce::File run = privateFolder(tmp.file("run"));
+    ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
+    std::vector<Received> got;
+    auto receiver = [&](const juce::File& f, const juce::String& l) { got.push_back({f, l}); };
+
+    // Launches at the same moment: exactly one runs; the others hand over
+    // into its queue while it is still starting up and have ended.
+    constexpr int kLaunches = 6;
+    std::vector<std::unique_ptr<CInstanceLink>> links;
+    for (int i = 0; i < kLaunches; ++i)
+        links.push_back(std::make_unique<CInstanceLink>());
+    std::atomic<int> ready{0};
+    std::vector<int> runs(kLaunches, -1);
+    std::vector<std::thread> launches;
+    for (int i = 0; i < kLaunches; ++i)
+        launches.emplace_back([&, i] {
+            ++ready;
+            while (ready.load() < kLaunches)
+                std::this_thread::yield();
+            runs[(size_t) i] = links[(size_t) i]->takeInstanceOrHandOver("launch" + juce::String(i), tmp.get()) ? 1 : 0;
+        });
+    for (auto& t : launches)
+        t.join();
+    ASSERT_EQ(std::count(runs.begin(), runs.end(), 1), 1) << "not exactly one launch runs";
+    const size_t winner = (size_t) (std::find(runs.begin(), runs.end(), 1) - runs.begin());
+    links[winner]->startListening(receiver);
+    ASSERT_TRUE(links[winner]->isListening());
+    EXPECT_TRUE(pumpUntil([&] { return got.size() == kLaunches - 1; }, 3000));
+    std::set<juce::String> lines;
+    for (const auto& r : got)
+        lines.insert(r.line);
+    EXPECT_EQ(lines.size(), (size_t) kLaunches - 1);
+    EXPECT_EQ(lines.count("launch" + juce::String((int) winner)), 0u);
+    links.clear();
+
+    const juce::File socket(CInstanceLink::socketPath()), lock(CInstanceLink::lockPath());
+    // What a crash leaves: the lock file, unlocked, and a socket file that
+    // nobody listens on.
+    auto leaveStaleFiles = [&] {
+        ASSERT_TRUE(lock.create().wasOk());
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, socket.getFullPathName().toRawUTF8(), sizeof(addr.sun_path) - 1);
+        ::unlink(addr.sun_path);
+        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+        ::close(s);
+        ASSERT_TRUE(socket.exists());
+    };
+
+    // Each case: the state the launch meets, what it must do and within what
+    // time (a launch that runs must not first wait out its whole wait).
+    constexpr int kWait = 1500;
+    struct Case
+    {
+        const char* what;
+        std::function<void()> prepare;
+        bool runs;
+        int minMs, maxMs;
+    };
+    std::unique_ptr<CInstanceLink> holder;
+    std::thread ender;
+    const std::vector<Case> cases = {
+        {"nothing there", [] {}, true, 0, 500},
+        {"a crash's lock file and socket", leaveStaleFiles, true, 0, 500},
+        {"an instance that is ending: its socket gone, its lock let go a moment later",
+         [&] {
+             holder = std::make_unique<CInstanceLink>();
+             ASSERT_TRUE(holder->takeInstanceOrHandOver("", tmp.get(), 0));
+             holder->stopListening();
+             ender = std::thread([&] {
+                 juce::Thread::sleep(400);
+                 holder.reset();
+             });
+         },
+         true, 300, kWait},
+        {"an instance that holds the lock and never takes the hand-over",
+         [&] {
+             holder = std::make_unique<CInstanceLink>();
+             ASSERT_TRUE(holder->takeInstanceOrHandOver("", tmp.get(), 0));
+             holder->stopListening();
+         },
+         false, kWait - 100, kWait + 1000},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        got.clear();
+        c.prepare();
+        CInstanceLink launch;
+        const auto startedAt = juce::Time::getMillisecondCounter();
+        const bool ran = launch.takeInstanceOrHandOver("x.ksqx", tmp.get(), kWait);
+        const int took = (int) (juce::Time::getMillisecondCounter() - startedAt);
+        if (ender.joinable())
+            ender.join();
+        holder.reset();
+        EXPECT_EQ(ran, c.runs);
+        EXPECT_EQ(launch.holdsInstance(), c.runs);
+        EXPECT_GE(took, c.minMs);
+        EXPECT_LE(took, c.maxMs);
+        if (!ran)
+            continue;
+        // It is the running instance now: a later launch reaches it.
+        launch.startListening(receiver);
+        ASSERT_TRUE(launch.isListening());
+        CInstanceLink next;
+        EXPECT_FALSE(next.takeInstanceOrHandOver("next.ksqx", tmp.get(), kWait));
+        EXPECT_TRUE(pumpUntil([&] { return got.size() == 1; }, 3000));
+        if (!got.empty())
+            EXPECT_EQ(got[0].line, "next.ksqx");
     }
 }

@@ -1,8 +1,7 @@
 // A second launch of the real program hands its command line to the running
 // instance over the real socket: the test process plays the running instance
-// (the framework's single-instance lock, the link, a main window with its
-// table) and starts the unchanged program as the second launch from folders
-// of its own.
+// (this user's instance lock, the link, a main window with its table) and
+// starts the unchanged program as the second launch from folders of its own.
 #include "CInstanceLink.h"
 #include "CProgNameTable.h"
 #include "DataFolderRedirect.h"
@@ -22,8 +21,9 @@ extern char** environ;
 
 namespace
 {
-// The programs allow one instance per machine; the GUI tests of every
-// checkout here take turns through this lock, and so does this test.
+// The tests that start the real programs, in every checkout here, take turns
+// through this lock (another checkout's build may still keep one instance
+// for the whole machine), and so does this test.
 struct GuiTestsTurn
 {
     GuiTestsTurn()
@@ -95,7 +95,8 @@ TEST(SecondLaunch, TheRunningInstanceOpensTheFileNamedWhereTheLaunchStarted)
     BoxRecorder boxes;
     const juce::File cwdBefore = juce::File::getCurrentWorkingDirectory();
 
-    const juce::File run = tmp.file("run");
+    const TempFolder sockets{TempFolder::ShortPath{}};
+    const juce::File run = sockets.file("run");
     ASSERT_TRUE(run.createDirectory().wasOk());
     ASSERT_EQ(::chmod(run.getFullPathName().toRawUTF8(), 0700), 0);
     ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
@@ -113,12 +114,9 @@ TEST(SecondLaunch, TheRunningInstanceOpensTheFileNamedWhereTheLaunchStarted)
 
     GuiTestsTurn turn;
     ASSERT_GE(turn.m_fd, 0) << "no turn among the GUI tests within 10 minutes";
-    juce::InterProcessLock instanceLock(juce::String("juceAppLock_") + kApplicationName);
-    ASSERT_TRUE(instanceLock.enter(20000)) << "another instance of the program is running";
-
     KSPLLibApp app;
     app.m_pMainWindow = new KSPLLibAppWindow();
-    app.listenForSecondLaunches();
+    ASSERT_TRUE(app.listenForSecondLaunches()) << "another instance of the program has the test's lock";
     // Where the running instance was left (its start-up moved it to the
     // settings folder).
     instance.setAsCurrentWorkingDirectory();

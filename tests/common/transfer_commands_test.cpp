@@ -66,6 +66,7 @@ struct Transfer : ::testing::Test
 
     Transfer()
     {
+        link->openMIDIPort();
         parent.setSize(800, 600);
         parent.addChildComponent(progress);
         table->setSize(800, 600);
@@ -131,6 +132,14 @@ std::vector<int> zeroTo99()
     std::vector<int> v;
     for (int i = 0; i < kUserProgCount; ++i)
         v.push_back(i);
+    return v;
+}
+
+std::vector<int> oneTo100()
+{
+    auto v = zeroTo99();
+    for (auto& i : v)
+        ++i;
     return v;
 }
 } // namespace
@@ -272,4 +281,272 @@ TEST_F(Transfer, HandOverCopiesTheReceiveBufferOnceOnTheMessageThread)
     pumpMessages(300);
     EXPECT_EQ(rowValues(*table, 0), progValues(9, 0));
     EXPECT_EQ(sentCount(), 0u);
+}
+
+//==============================================================================
+// MIDI Setup's OK pressed while a Receive or a Transmit runs. Menus stay
+// enabled during a transfer and the progress panel does not cover the panel,
+// so a user who checks the ports presses OK at any moment of it.
+
+namespace
+{
+// Where a transfer is when OK is pressed: its answer to program p waits in
+// the handler for the message thread; it arrives while the ports change; or
+// the unit has not answered yet and does so after OK.
+enum class Moment
+{
+    AnswerWaiting,
+    AnswerDuringTheChange,
+    BeforeTheAnswer
+};
+
+struct Press
+{
+    int progNo;
+    Moment moment;
+};
+
+// The unit's answer to program `press.progNo`, held back by the unit, comes
+// at the press's moment around OK; the message thread is held meanwhile.
+void pressOkAt(Transfer& t, const Press& press, const std::vector<Bytes>& flood)
+{
+    ASSERT_TRUE(pumpUntil([&] { return t.unit->heldCount() == 1 && t.unit->idle(); }, kWait))
+        << "the transfer reached program " << press.progNo;
+    if (press.moment == Moment::AnswerWaiting)
+    {
+        t.unit->answerLate();
+        ASSERT_TRUE(waitUntil([&] { return t.unit->answerWaitsInHandler(); }, kWait));
+        if (!flood.empty())
+            t.unit->startFlood(flood);
+    }
+    if (press.moment == Moment::AnswerDuringTheChange)
+        t.unit->answerAtNextPortChange();
+    {
+        Watchdog watchdog("OK during a transfer");
+        t.link->buttonClicked(t.link->m_pOKButton);
+    }
+    EXPECT_EQ(t.unit->heldCount(), press.moment == Moment::BeforeTheAnswer ? 1 : 0);
+    if (press.moment == Moment::BeforeTheAnswer)
+        t.unit->answerLate();
+}
+
+// Numbers as runs, "0-49 51-99", so that a failure shows what is missing.
+std::string runs(const std::vector<int>& numbers)
+{
+    std::string text;
+    for (size_t i = 0; i < numbers.size();)
+    {
+        size_t j = i;
+        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
+            ++j;
+        text += (text.empty() ? "" : " ") + std::to_string(numbers[i]);
+        if (j > i)
+            text += "-" + std::to_string(numbers[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+// A transfer about to start: the user area filled with programs unlike the
+// unit's, so that both a hand-over and a transmission show, and what it is
+// checked against afterwards.
+struct Start
+{
+    Transfer& t;
+    int command;
+    std::vector<Values> userArea, unitPrograms, library;
+    size_t sentBefore;
+    std::vector<int> reports;
+    double panelAtLastReport = 0.0; // the panel resets its bar when it fades
+
+    Start(Transfer& transfer, int cmd, int seed) : t(transfer), command(cmd)
+    {
+        const auto user = progBlock(seed);
+        std::copy(user.begin(), user.end(), t.table->m_ucReadProgData);
+        t.table->UpdateUserProg();
+        userArea = t.rows(0, kUserProgCount);
+        for (int p = 0; p < kUserProgCount; ++p)
+            unitPrograms.push_back(valuesOfDump(t.unit->programDump(p).data()));
+        library = t.rows(kUserProgCount, kUserProgCount);
+        sentBefore = t.sentNumbers(function()).size();
+        t.boxes.boxes.clear();
+        t.link->setReportObserver([this](int percent, bool handOver) {
+            if (!handOver)
+                reports.push_back(percent);
+            panelAtLastReport = t.progress->m_dProgress;
+        });
+    }
+    ~Start() { t.link->setReportObserver(nullptr); }
+    Start(const Start&) = delete;
+    Start& operator=(const Start&) = delete;
+
+    juce::uint8 function() const { return command == kReceive ? 0x1C : 0x4C; }
+
+    // The program numbers the unit has been asked for or sent since.
+    std::string sent() const
+    {
+        const auto numbers = t.sentNumbers(function());
+        return runs(std::vector<int>(numbers.begin() + (long) sentBefore, numbers.end()));
+    }
+
+    bool finished() const
+    {
+        return command == kReceive ? t.rows(0, kUserProgCount) == unitPrograms && t.actions.m_iReqID == 0
+                                   : !t.link->m_bTxAllProg && t.unit->idle();
+    }
+
+    // The whole transfer done once, in lock-step, and the panel gone.
+    void expectCompleted() const
+    {
+        EXPECT_EQ(sent(), "0-99") << "every program once, in order";
+        EXPECT_EQ(runs(reports), "1-100");
+        EXPECT_EQ(panelAtLastReport, 1.0);
+        if (command == kReceive)
+            EXPECT_TRUE(t.rows(0, kUserProgCount) == unitPrograms) << "handed over to the table";
+        else
+        {
+            EXPECT_EQ(programsOnTheUnit(), kUserProgCount) << "programs of the user area on the unit";
+            EXPECT_EQ(t.link->m_iTxProgNo, kUserProgCount);
+        }
+        EXPECT_TRUE(t.rows(kUserProgCount, kUserProgCount) == library);
+        EXPECT_EQ(t.boxes.boxes.size(), 1u) << "the command's question only";
+        EXPECT_EQ(t.unit->mostOutstanding(), 1) << "never a second message before the answer";
+        EXPECT_FALSE(t.unit->inputDeaf());
+        EXPECT_TRUE(pumpUntil([&] { return !t.progress->isVisible(); }, kWait)) << "the panel fades after 100 %";
+    }
+
+    int programsOnTheUnit() const
+    {
+        int n = 0;
+        for (int p = 0; p < kUserProgCount; ++p)
+            n += valuesOfDump(t.unit->programDump(p).data()) == userArea[(size_t) p] ? 1 : 0;
+        return n;
+    }
+};
+
+// With the ports unchanged, OK at any such moment leaves the transfer to
+// complete: every program asked for or sent exactly once and in lock-step,
+// progress reported from 1 to 100, the programs handed over to the table or
+// all acknowledged, the panel at 100 % before it fades; the unit's input is
+// kept open throughout and never goes deaf.
+void okDuringATransferLeavesItToComplete(Transfer& t, int command)
+{
+    t.connect();
+    const juce::uint8 foreignSysEx[] = {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};
+    const std::vector<Bytes> flood = {{0x90, 0x40, 0x7F}, {0x80, 0x40, 0x00},
+                                      Bytes(std::begin(foreignSysEx), std::end(foreignSysEx)),
+                                      EmulatedUnit::standardIdentityReply()};
+    struct Case
+    {
+        const char* name;
+        std::vector<Press> presses;
+        bool flood;
+    };
+    const std::vector<Case> cases = {
+        {"answer to the first program waiting", {{0, Moment::AnswerWaiting}}, false},
+        {"answer in the middle waiting", {{50, Moment::AnswerWaiting}}, false},
+        {"answer to the last program waiting", {{99, Moment::AnswerWaiting}}, false},
+        {"answer arriving while the ports change", {{50, Moment::AnswerDuringTheChange}}, false},
+        {"answer after OK", {{50, Moment::BeforeTheAnswer}}, false},
+        {"OK again and again",
+         {{10, Moment::AnswerWaiting}, {40, Moment::AnswerDuringTheChange}, {70, Moment::BeforeTheAnswer},
+          {99, Moment::AnswerDuringTheChange}},
+         false},
+        {"answer waiting, then a flood", {{50, Moment::AnswerWaiting}}, true},
+    };
+    const int inputOpenings = t.unit->inputOpenings();
+    int seed = 20;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        Start start(t, command, seed++);
+        for (const auto& press : c.presses)
+            t.unit->holdAnswerFor(press.progNo);
+        EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
+        for (const auto& press : c.presses)
+        {
+            SCOPED_TRACE(press.progNo);
+            pressOkAt(t, press, c.flood ? flood : std::vector<Bytes>{});
+            if (::testing::Test::HasFatalFailure())
+                return;
+        }
+        EXPECT_TRUE(pumpUntil([&] { return start.finished(); }, kWait));
+        t.unit->stopFlood();
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->idle(); }, kWait));
+        start.expectCompleted();
+        EXPECT_EQ(t.unit->inputOpenings(), inputOpenings) << "the unit's input was kept open";
+    }
+}
+
+// The ports changed to the other device while a transfer runs, with the
+// unit's answer waiting: OK returns at once. Where the unit is absent, the
+// transfer stops there without a word (the answer that came meanwhile is
+// still taken, the next message goes to the other device), the progress
+// panel fades, the table keeps its rows, and once the unit's ports are
+// chosen again the same command completes. Where the unit is on the other
+// device too, the transfer goes on there and completes.
+void portsChangedToAnotherDeviceMidTransfer(Transfer& t, int command)
+{
+    t.connect();
+    const auto unitDevice = EmulatedUnit::unitDevice(), otherDevice = EmulatedUnit::otherDevice();
+    auto pressOk = [&](const juce::MidiDeviceInfo& device) {
+        EmulatedUnit::choosePorts(*t.link, device, device);
+        Watchdog watchdog("OK with other ports");
+        t.link->buttonClicked(t.link->m_pOKButton);
+    };
+    for (const bool unitThere : {false, true})
+    {
+        SCOPED_TRACE(unitThere ? "the unit on the other device too" : "the unit absent from the other device");
+        t.unit->setAlsoOnOtherDevice(unitThere);
+        Start start(t, command, unitThere ? 40 : 41);
+        t.unit->holdAnswerFor(30);
+        EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->heldCount() == 1 && t.unit->idle(); }, kWait));
+        t.unit->answerLate();
+        ASSERT_TRUE(waitUntil([&] { return t.unit->answerWaitsInHandler(); }, kWait));
+        const int unheardBefore = t.unit->unheardCount();
+        pressOk(otherDevice);
+        EXPECT_EQ(t.unit->openInputs(), std::vector<juce::String>{otherDevice.identifier});
+
+        if (unitThere)
+        {
+            EXPECT_TRUE(pumpUntil([&] { return start.finished(); }, kWait));
+            ASSERT_TRUE(pumpUntil([&] { return t.unit->idle(); }, kWait));
+            start.expectCompleted();
+            pressOk(unitDevice);
+            continue;
+        }
+        EXPECT_TRUE(pumpUntil([&] { return !t.progress->isVisible(); }, kWait)) << "the panel fades";
+        EXPECT_EQ(start.sent(), "0-30");
+        EXPECT_EQ(runs(start.reports), "1-31") << "the answer that waited was taken";
+        EXPECT_EQ(t.unit->unheardCount() - unheardBefore, 2) << "the next message and the identity request";
+        EXPECT_TRUE(t.rows(0, kUserProgCount) == start.userArea) << "the table keeps its rows";
+        if (command == kTransmit)
+            EXPECT_EQ(start.programsOnTheUnit(), 31);
+        EXPECT_EQ(t.boxes.boxes.size(), 1u) << "no box";
+        EXPECT_FALSE(t.unit->inputDeaf());
+
+        pressOk(unitDevice);
+        EXPECT_EQ(t.unit->openInputs(), std::vector<juce::String>{unitDevice.identifier});
+        Start again(t, command, 42);
+        EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
+        EXPECT_TRUE(pumpUntil([&] { return again.finished(); }, kWait));
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->idle(); }, kWait));
+        again.expectCompleted();
+    }
+}
+} // namespace
+
+TEST_F(Transfer, OkInMidiSetupLeavesAReceptionToComplete) { okDuringATransferLeavesItToComplete(*this, kReceive); }
+
+TEST_F(Transfer, OkInMidiSetupLeavesATransmissionToComplete) { okDuringATransferLeavesItToComplete(*this, kTransmit); }
+
+TEST_F(Transfer, PortsChangedToAnotherDeviceDuringAReceptionNeverHang)
+{
+    portsChangedToAnotherDeviceMidTransfer(*this, kReceive);
+}
+
+TEST_F(Transfer, PortsChangedToAnotherDeviceDuringATransmissionNeverHang)
+{
+    portsChangedToAnotherDeviceMidTransfer(*this, kTransmit);
 }

@@ -85,3 +85,7 @@ write("midi_handler", "transmission_acknowledged", framed(3, 0, DONE, DONE))
 write("midi_handler", "transmission_last", framed(3, 99, DONE, DONE))
 write("midi_handler", "transmission_middle_current", framed(3, 50, CURRENT, DONE))
 write("midi_handler", "idle_dump_and_ack", framed(0, 0, dump(0), DONE, CURRENT))
+# The same while the ports change (state bit 2): kept, then handled in order.
+write("midi_handler", "changing_waiting_identity", framed(1 | 4, 0, bytes([0x90, 60, 100]), IDENTITY))
+write("midi_handler", "changing_reception_last", framed(2 | 4, 98, dump(98), bytes([0xF8]), dump(99)))
+write("midi_handler", "changing_transmission", framed(3 | 4, 50, DONE, IDENTITY, DONE))

@@ -1,13 +1,16 @@
 // Feeds arbitrary bytes, as MIDI messages, to the device link's input handler
 // in each of its states: idle, waiting for the identity reply, at any program
-// of a reception, at any program of a transmission.
+// of a reception, at any program of a transmission; either as they come, or
+// all while the ports change (kept, and handled once the ports are open).
 //
-// Input: byte 0 picks the state, byte 1 the program the reception or
+// Input: byte 0 picks the state (bits 0 and 1) and whether the messages come
+// while the ports change (bit 2), byte 1 the program the reception or
 // transmission has reached; then messages, each a length byte and that many
 // bytes (the last one cut to what is left).
 //
 // What must hold: no crash and no access outside a buffer (the sanitizers);
-// the receive buffer changes only when a reception completes, and then holds
+// nothing is handled before the ports are open again; the receive buffer
+// changes only when a reception completes, and then holds
 // 100 well-formed program dumps in program order; the transmit buffer is
 // never written; a transmission sends exactly the next program's record; the
 // link reports as connected only after an identity reply; progress only
@@ -69,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 2)
         return 0;
     const int state = data[0] % 4;
+    const bool whilePortsChange = (data[0] & 4) != 0;
     const int reached = data[1] % kUserProgCount;
 
     CMidiSetupComponent link;
@@ -84,6 +88,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         else
             progress.push_back(percent);
     });
+
+    // An output of its own, so that the messages can come in while it is
+    // reopened.
+    std::vector<Bytes> messages;
+    bool handledEarly = false;
+    link.setDeviceLists({}, {juce::MidiDeviceInfo("output", "output")});
+    link.setOutputStandIn([&](const juce::String&, bool open) {
+        if (open || messages.empty())
+            return;
+        const size_t sentAtStart = sent.size();
+        const bool connectedAtStart = link.m_bConnected;
+        for (const auto& m : messages)
+            deliver(link, m);
+        handledEarly = sent.size() != sentAtStart || !progress.empty() || handOvers != 0
+                       || link.m_bConnected != connectedAtStart;
+    });
+    link.openMIDIPort();
 
     // Bring the link into its state with messages a real unit sends.
     link.m_bConnected = true;
@@ -127,8 +148,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const Bytes m(data + pos, data + pos + len);
         pos += len;
         identityLike = identityLike || (m.size() >= 8 && m[0] == 0xF0 && m[1] == 0x7E);
-        deliver(link, m);
+        messages.push_back(m);
     }
+    if (whilePortsChange)
+        link.openMIDIPort();
+    else
+        for (const auto& m : messages)
+            deliver(link, m);
+    check(!handledEarly);
 
     // The receive buffer: as before, or one complete reception.
     check(handOvers <= 1);
@@ -168,6 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             check(sent[i].size() == 10 && sent[i][6] == 0x1C && sent[i][8] <= kUserProgCount - 1);
     }
     link.setOutputSink(nullptr);
+    link.setOutputStandIn(nullptr);
     link.setReportObserver(nullptr);
     return 0;
 }

@@ -9,8 +9,9 @@
 # happen watches for it through a stated time.
 set -euo pipefail
 
-# The programs allow one instance per machine (the framework's lock), so GUI
-# tests of any checkout on this machine take turns.
+# GUI tests of any checkout on this machine take turns: another checkout's
+# build may keep one instance for the whole machine, and a test may change
+# what lies in the shared /var/tmp.
 exec 9>/tmp/ksqx-gui-tests.lock
 flock -w 600 9 || { echo "FAIL: another GUI test held the lock for 10 minutes" >&2; exit 1; }
 # The display, the window manager and the programs are started with the lock
@@ -34,6 +35,7 @@ cleanup() {
   fi
   stop_processes "${PROGRAM_PIDS[@]:-}"
   stop_virtual_display "$T/display"
+  [ -n "${MADE_USERS:-}" ] && rmdir /Users 2>/dev/null || true
   chmod -R u+w "$T" 2>/dev/null || true
   rm -rf "$T"
   exit $rc
@@ -63,6 +65,15 @@ start_program() {
   (cd "$T/work" && exec setpriv --pdeathsig TERM "$@" >"$T/prog$n.log" 2>&1 9>&-) &
   PROGRAM_PID=$!
   PROGRAM_PIDS+=("$PROGRAM_PID")
+}
+
+# start_mac_program BINARY [ARGS...]: start_program for the macOS program,
+# which keeps its settings in /Users/<name>/Library/Application Support: it
+# runs in a mount namespace of its own in which /Users is $T/Users.
+start_mac_program() {
+  if [ ! -e /Users ]; then mkdir /Users; MADE_USERS=1; fi
+  mkdir -p "$T/Users"
+  start_program unshare -m --propagation private sh -c 'mount --bind "$0" /Users && exec "$@"' "$T/Users" "$@"
 }
 
 # wait_window NAME [SECONDS]: waits for a visible window with exactly this

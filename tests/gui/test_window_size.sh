@@ -7,8 +7,7 @@
 # when the window was not cut.
 #
 # The macOS program keeps its settings in /Users/<name>/Library/Application
-# Support/KestrumQX; it runs in a mount namespace of its own in which /Users
-# is a folder of the test's.
+# Support/KestrumQX, below a folder of the test's (start_mac_program).
 source "$(dirname "$0")/lib.sh"
 WIN_PROGRAM=$(realpath "$1")
 MAC_PROGRAM=$(realpath "${2:-}")
@@ -18,11 +17,6 @@ start_display
 work_area=$(xprop -root _NET_WORKAREA | sed -n 's/.*= *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\3x\4/p')
 [ "$work_area" = 1280x1024 ] || fail "work area is '$work_area', not the whole 1280x1024 screen"
 
-made_users=
-if [ ! -e /Users ]; then mkdir /Users; made_users=1; fi
-remove_users() { [ -n "$made_users" ] && rmdir /Users 2>/dev/null || true; }
-trap 'rc=$?; remove_users; (exit $rc); cleanup' EXIT
-mkdir -p "$T/Users"
 user=$(id -un)
 WIN_SETTINGS="$T/config/KestrumQX/setting.ksqc"
 MAC_SETTINGS="$T/Users/$user/Library/Application Support/KestrumQX/setting.ksqc"
@@ -63,7 +57,7 @@ while read -r prog sw sh ww wh <&3; do
   else
     settings="$MAC_SETTINGS"
     write_settings "$settings" "$sw" "$sh"
-    start_program unshare -m --propagation private sh -c 'mount --bind "$0" /Users && exec "$@"' "$T/Users" "$MAC_PROGRAM"
+    start_mac_program "$MAC_PROGRAM"
   fi
   main_pid=$PROGRAM_PID
   pass_startup_boxes

@@ -71,4 +71,12 @@ TEST_F(MacAppEvents, OpenDocumentsRecordsTheFirstExistingFile)
     // A list of only missing files changes nothing.
     MacPlatform::deliverOpenDocuments({tmp.file("gone.ksqx").getFullPathName()});
     EXPECT_EQ(app.m_fileDocument, a);
+
+    // A path far longer than a file reference's 80 bytes comes back whole.
+    const juce::File deep = tmp.file(juce::String::repeatedString("a long folder name/", 12) + "Deep.ksqx");
+    ASSERT_TRUE(deep.create());
+    ASSERT_GT(deep.getFullPathName().getNumBytesAsUTF8(), 200u);
+    app.m_fileDocument = juce::File();
+    MacPlatform::deliverOpenDocuments({deep.getFullPathName()});
+    EXPECT_EQ(app.m_fileDocument, deep);
 }

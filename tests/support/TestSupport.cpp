@@ -1,20 +1,40 @@
 #include "TestSupport.h"
+#include <gtest/gtest.h>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace
+{
+// Named after the process and a random number: test processes running at the
+// same time must never pick the same folder.
+juce::File makeTestFolder(juce::File base)
+{
+    base.createDirectory();
+    juce::File folder;
+    do
+        folder = base.getChildFile("ksqx_test_" + juce::String((int) getpid()) + "_"
+                                   + juce::String::toHexString(juce::Random::getSystemRandom().nextInt64()));
+    while (folder.exists());
+    folder.createDirectory();
+    return folder;
+}
+} // namespace
 
 TempFolder::TempFolder()
 {
     juce::File base = juce::File::getSpecialLocation(juce::File::tempDirectory);
     if (auto* env = std::getenv("KSQX_TEST_TMP"))
         base = juce::File(juce::String(env));
-    base.createDirectory();
-    // Named after the process and a random number: test processes running at
-    // the same time must never pick the same folder.
-    do
-        m_folder = base.getChildFile("ksqx_test_" + juce::String((int) getpid())
-                                     + "_" + juce::String::toHexString(juce::Random::getSystemRandom().nextInt64()));
-    while (m_folder.exists());
-    m_folder.createDirectory();
+    m_folder = makeTestFolder(base);
 }
+
+TempFolder::TempFolder(ShortPath) : m_folder(makeTestFolder(juce::File("/tmp"))) {}
 
 TempFolder::~TempFolder()
 {
@@ -54,6 +74,18 @@ bool pumpUntil(const std::function<bool()>& condition, int timeoutMilliseconds)
     return true;
 }
 
+bool waitUntil(const std::function<bool()>& condition, int timeoutMilliseconds)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMilliseconds;
+    while (!condition())
+    {
+        if (juce::Time::getMillisecondCounter() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 CDialogUtil::Box okCancelBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
                              const juce::String& button1, const juce::String& button2)
 {
@@ -86,4 +118,119 @@ std::ostream& operator<<(std::ostream& out, const CDialogUtil::Box& box)
     return out << (box.okCancel ? "ok/cancel" : "message") << " icon " << (int) box.icon << " [" << box.title
                << "] [" << box.message.replace("\n", "\\n").replace("\r", "\\r") << "] [" << box.button1 << "] ["
                << box.button2 << "]";
+}
+
+namespace
+{
+void walk(const std::string& root, const std::string& rel, FileTree& tree)
+{
+    DIR* dir = ::opendir((root + rel).c_str());
+    if (dir == nullptr)
+    {
+        tree[rel + "<unreadable>"] = TreeEntry{};
+        return;
+    }
+    while (const dirent* e = ::readdir(dir))
+    {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const std::string path = rel + "/" + name;
+        struct stat st{};
+        if (::lstat((root + path).c_str(), &st) != 0)
+            continue;
+        TreeEntry entry;
+        entry.mode = (int) (st.st_mode & 07777);
+        entry.uid = st.st_uid;
+        entry.gid = st.st_gid;
+        if (S_ISLNK(st.st_mode))
+        {
+            entry.kind = 'l';
+            entry.mode = 0; // a link's own mode means nothing
+            char text[PATH_MAX];
+            const ssize_t n = ::readlink((root + path).c_str(), text, sizeof text);
+            entry.data.assign(text, n > 0 ? (size_t) n : 0);
+        }
+        else if (S_ISDIR(st.st_mode))
+            entry.kind = 'd';
+        else if (S_ISREG(st.st_mode))
+        {
+            entry.kind = 'f';
+            std::ifstream in(root + path, std::ios::binary);
+            if (in.is_open())
+                entry.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            else
+                entry.data = "<unreadable>";
+        }
+        tree[path] = entry;
+        if (entry.kind == 'd')
+            walk(root, path, tree);
+    }
+    ::closedir(dir);
+}
+
+std::string describe(const TreeEntry& e)
+{
+    std::ostringstream out;
+    out << e.kind << " mode " << std::oct << e.mode << std::dec << " owner " << e.uid << ":" << e.gid;
+    if (e.kind == 'l')
+        out << " -> " << e.data;
+    else if (e.kind == 'f')
+    {
+        out << ", " << e.data.size() << " bytes";
+        if (!e.data.empty())
+            out << " from 0x" << std::hex << (int) (unsigned char) e.data[0];
+    }
+    return out.str();
+}
+} // namespace
+
+FileTree fileTreeOf(const juce::File& folder)
+{
+    FileTree tree;
+    walk(folder.getFullPathName().toStdString(), "", tree);
+    return tree;
+}
+
+TreeEntry fileEntry(const std::vector<unsigned char>& bytes, int mode)
+{
+    TreeEntry e;
+    e.kind = 'f';
+    e.mode = mode;
+    e.uid = ::geteuid();
+    e.gid = ::getegid();
+    e.data.assign(bytes.begin(), bytes.end());
+    return e;
+}
+
+void expectSameTree(const FileTree& expected, const FileTree& actual)
+{
+    for (const auto& [path, e] : expected)
+    {
+        const auto it = actual.find(path);
+        if (it == actual.end())
+            ADD_FAILURE() << path << " is missing, expected " << describe(e);
+        else if (!(it->second == e))
+        {
+            const auto& data = it->second.data;
+            const auto diff = std::mismatch(data.begin(), data.end(), e.data.begin(), e.data.end());
+            ADD_FAILURE() << path << " is " << describe(it->second) << ", expected " << describe(e)
+                          << (diff.first != data.end() && data.size() == e.data.size()
+                                  ? ", first differing at byte " + std::to_string(diff.first - data.begin())
+                                  : std::string());
+        }
+    }
+    for (const auto& [path, e] : actual)
+        if (expected.count(path) == 0)
+            ADD_FAILURE() << path << " appeared: " << describe(e);
+}
+
+std::string realPathOf(const juce::File& f)
+{
+    char* real = ::realpath(f.getFullPathName().toRawUTF8(), nullptr);
+    if (real == nullptr)
+        return {};
+    std::string result = real;
+    ::free(real);
+    return result;
 }

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -44,6 +45,13 @@ class TempFolder
 {
 public:
     TempFolder();
+    // Below /tmp whatever KSQX_TEST_TMP says: a socket's path must fit in
+    // the 108 bytes of sun_path, which a checkout's deep build folder can use
+    // up on its own.
+    struct ShortPath
+    {
+    };
+    explicit TempFolder(ShortPath);
     ~TempFolder();
     const juce::File& get() const { return m_folder; }
     juce::File file(const juce::String& name) const { return m_folder.getChildFile(name); }
@@ -51,6 +59,31 @@ public:
 private:
     juce::File m_folder;
 };
+
+// Everything below a folder as it is on disk, walked without following
+// links: for each path (relative to the folder) its kind, mode, owner and
+// content (a link's text). Comparing two shows any file that changed,
+// appeared or went, wherever links would have led a writer.
+struct TreeEntry
+{
+    char kind = '?'; // 'f' file, 'd' folder, 'l' link
+    int mode = 0;
+    unsigned uid = 0, gid = 0;
+    std::string data; // a file's bytes, a link's text
+    bool operator==(const TreeEntry& o) const
+    {
+        return kind == o.kind && mode == o.mode && uid == o.uid && gid == o.gid && data == o.data;
+    }
+};
+using FileTree = std::map<std::string, TreeEntry>;
+FileTree fileTreeOf(const juce::File& folder);
+// A regular file's entry as this process would make it.
+TreeEntry fileEntry(const std::vector<unsigned char>& bytes, int mode);
+// One failure per path that differs, naming it.
+void expectSameTree(const FileTree& expected, const FileTree& actual);
+// The path the system reaches for the name, every link followed; empty when
+// it reaches none.
+std::string realPathOf(const juce::File& f);
 
 // Records every box the program shows and answers OK/Cancel boxes from a
 // queue of answers (true = first button); an empty queue answers true.
@@ -69,6 +102,11 @@ void pumpMessages(int milliseconds);
 // Runs the message loop until the condition holds or the time is up; returns
 // the condition's last value.
 bool pumpUntil(const std::function<bool()>& condition, int timeoutMilliseconds);
+
+// Waits, without dispatching messages, until the condition holds or the time
+// is up; returns the condition's last value. For holding the message thread
+// while another thread reaches a point.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMilliseconds);
 
 // Boxes as the tests expect them: compare a recorded box with one of these.
 CDialogUtil::Box okCancelBox(juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
