@@ -179,6 +179,7 @@ pass_startup_boxes() {
   wait_window "$APP_TITLE" >/dev/null
   answer_box "MIDI Connection Error:" Return
 }
+pass_startup_boxes_surely() { pass_startup_boxes; } # its former name
 
 screenshot() { import -window root "$1"; }
 
@@ -281,16 +282,22 @@ choose_popup_entry() {
   fail "the menu $popup did not take a click on its entry $2 of $3"
 }
 
-# quit_program WINDOW_ID PID: Control+Q until the Quit box shows, OK, and
-# the program ends with exit code 0.
-quit_program() {
-  local box=
+# ask_quit WINDOW_ID HOW: asks the program to quit, HOW "keys" by Control+Q,
+# "close" by the window manager's close request, again until the Quit box
+# shows; prints the box's id.
+ask_quit() {
+  local box
   for _ in 1 2 3; do
-    key_to "$1" ctrl+q
-    box=$(wait_window_within "Quit:" 10) && break
+    if [ "$2" = keys ]; then key_to "$1" ctrl+q; else wmctrl -i -c "$1"; fi
+    box=$(wait_window_within "Quit:" 10) && { echo "$box"; return 0; }
   done
-  [ -n "$box" ] || fail "Control+Q brought no Quit box"
-  answer_box_id "$box" Return
+  fail "no Quit box after three requests ($2)"
+}
+
+# quit_with_control_q WINDOW_ID PID: Control+Q until the Quit box shows, OK,
+# and the program ends with exit code 0.
+quit_with_control_q() {
+  answer_box_id "$(ask_quit "$1" keys)" Return
   wait_exit "$2" 15
   [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 }

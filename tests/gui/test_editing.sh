@@ -130,5 +130,5 @@ if ! cmp -s "$T/expected.ksqx" "$saved"; then
   done
 fi
 
-quit_program "$win" "$main_pid"
+quit_with_control_q "$win" "$main_pid"
 echo "editing test passed"

@@ -80,10 +80,7 @@ start_up() {
 
 # quit_program PID WINDOW: the close button, then OK to "Quit:".
 quit_program() {
-  local id
-  wmctrl -i -c "$2"
-  id=$(window_of "$1" "Quit:" 10)
-  answer_box_id "$id" Return
+  answer_box_id "$(ask_quit "$2" close)" Return
   wait_exit "$1" 15
   [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 }
@@ -145,8 +142,8 @@ for PROGRAM in "$WIN_PROGRAM" "$MAC_PROGRAM"; do
   b_pid=${running[0]}
   start_up "$b_pid" B
   b_win=$MAIN
-  sleep 0.5
-  [ "$(main_windows "${launches[@]}")" -eq 1 ] || fail "more than one main window of B"
+  one_main_window() { [ "$(main_windows "${launches[@]}")" -eq 1 ]; }
+  holds_for 1 "more than one main window of B" one_main_window
   hands_over "$b_win" $LIB1 "${AS_B[@]}" "$PROGRAM" "$B/files/b.ksqx"
 
   # B's program crashes, leaving its socket and lock file: B's next launch

@@ -62,5 +62,5 @@ selected_at_bottom() { local y; y=$(selected_row_top); [ -n "$y" ] && [ "$y" -gt
 wait_until 10 "Page Down did not reach the end of the user area" selected_at_bottom
 no_library_rows || fail "library rows below the user area after Control+W"
 
-quit_program "$win" "$main_pid"
+quit_with_control_q "$win" "$main_pid"
 echo "library files test passed"

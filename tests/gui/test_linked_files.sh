@@ -75,10 +75,7 @@ wait_file_size "$LIBRARY" 4700
 [ "$(window_count "File Save Error:")" -eq 0 ] || fail "Save reported an error"
 expect_only_targets_changed "Save"
 
-key_to "$win" ctrl+q
-answer_box_id "$(wait_window "Quit:")" Return
-wait_exit "$main_pid" 15
-[ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
+quit_with_control_q "$win" "$main_pid"
 [ "$(stat -c %s "$SETTINGS")" -eq 66 ] && [ "$(bytes "$SETTINGS" 0 4)" = 4b535143 ] || fail "quitting left the settings file as $(bytes "$SETTINGS" 0 10)"
 expect_only_targets_changed "quitting"
 echo "linked files test passed"

@@ -22,11 +22,14 @@ window_geometry "$win"
 # row of the window's own content, which the window geometry counts from the
 # frame's top.
 BAR_Y=$((WIN_Y + 25))
-screenshot "$T/shot.png"
-bar=$(pixel "$T/shot.png" $((WIN_X + 40)) $BAR_Y)
-below=$(pixel "$T/shot.png" $((WIN_X + 40)) $((BAR_Y + 1)))
-above=$(pixel "$T/shot.png" $((WIN_X + 40)) $((BAR_Y - 1)))
-[ "$bar" != "$below" ] && [ "$bar" != "$above" ] || fail "no 1-pixel bar at y=$BAR_Y ($above / $bar / $below)"
+bar_drawn() {
+  screenshot "$T/shot.png"
+  bar=$(pixel "$T/shot.png" $((WIN_X + 40)) $BAR_Y)
+  below=$(pixel "$T/shot.png" $((WIN_X + 40)) $((BAR_Y + 1)))
+  above=$(pixel "$T/shot.png" $((WIN_X + 40)) $((BAR_Y - 1)))
+  [ "$bar" != "$below" ] && [ "$bar" != "$above" ]
+}
+wait_until_quietly 10 bar_drawn || fail "no 1-pixel bar at y=$BAR_Y ($above / $bar / $below)"
 
 # open_menu_at X: clicks the bar at pixel X; prints "X Y W H" of the menu
 # that opened, nothing when none did.
@@ -69,23 +72,10 @@ read -r _ _ _ file_h <<<"${menus[0]}"
 read -r _ _ _ option_h <<<"${menus[2]}"
 [ "$file_h" -gt "$option_h" ] || fail "the first menu (File, five items) is not taller than the third (Option, three)"
 
-# choose MENU K N: opens menu MENU (0 File, 2 Option) and clicks its item K of
-# N, again until the menu has closed.
+# choose MENU K N: opens menu MENU (0 File, 2 Option) and chooses its item K
+# (from 0) of N.
 choose() {
-  local mx my mw mh
-  read -r mx my mw mh < <(open_menu_at "${starts[$1]}") || true
-  [ -n "$mh" ] || fail "menu $1 did not open"
-  local y=$((my + mh * (2 * $2 + 1) / (2 * $3)))
-  xdotool mousemove --sync $((mx + mw / 3)) "$y"
-  for _ in $(seq 1 5); do
-    sleep 0.3 # the pointer rests on the item before the click
-    xdotool click 1
-    for _ in $(seq 1 10); do
-      [ -z "$(xdotool search --onlyvisible --name '^menu$' 2>/dev/null || true)" ] && return 0
-      sleep 0.1
-    done
-  done
-  fail "menu $1 item $2 did not take the click"
+  choose_popup_entry "$(open_popup "$main_pid" "$win" $((WIN_X + 1 + ${starts[$1]})) $BAR_Y)" $(($2 + 1)) "$3"
 }
 
 choose 0 3 5 # Transmit
@@ -125,8 +115,7 @@ for item in "0 MIDI Setup" "1 Settings" "2 About"; do
   cp "$T/panel.png" "${KSQX_BUILD_DIR:-$T}/screenshots/mac-menu-$k.png"
 done
 
-wmctrl -i -c "$win"
-answer_box_id "$(wait_window "Quit:")" Return
+answer_box_id "$(ask_quit "$win" close)" Return
 wait_exit "$main_pid" 15
 [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 echo "macOS menu bar test passed"

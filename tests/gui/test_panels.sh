@@ -78,5 +78,5 @@ cycle "MIDI Setup" 1 320 170 162 136
 cycle "Settings" 2 320 320 100 292
 cycle "About" 3 240 300 120 236
 
-quit_program "$win" "$main_pid"
+quit_with_control_q "$win" "$main_pid"
 echo "panels test passed"

@@ -102,8 +102,5 @@ wait_exit "$PROGRAM_PID" 10
 wait_pixels "$win" $LIB1 $MANY 10
 kill "$SILENT_PID"
 
-key_to "$win" ctrl+q
-answer_box "Quit:" Return
-wait_exit "$main_pid" 15
-[ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
+quit_with_control_q "$win" "$main_pid"
 echo "second-launch link test passed"

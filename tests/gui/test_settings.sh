@@ -64,7 +64,7 @@ visible_columns() {
     } END { print n + 0 }'
 }
 
-quit_main() { quit_program "$win" "$main_pid"; }
+quit_main() { quit_with_control_q "$win" "$main_pid"; }
 
 expect_settings() {
   local what="$1"

@@ -30,10 +30,8 @@ wait_exit "$PROGRAM_PID" 10
 
 # The close button asks first: Cancel keeps the program (it asks again at
 # the next close), OK ends it.
-wmctrl -i -c "$win"   # the window manager asks the window to close
-answer_box "Quit:" Escape
-wmctrl -i -c "$win"
-quit_box=$(wait_window "Quit:")
+answer_box_id "$(ask_quit "$win" close)" Escape
+quit_box=$(ask_quit "$win" close)
 kill -0 "$main_pid" 2>/dev/null || fail "Cancel ended the program"
 answer_box_id "$quit_box" Return
 wait_exit "$main_pid" 15
