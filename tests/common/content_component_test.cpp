@@ -2,6 +2,7 @@
 #include "CConfigDialogComponent.h"
 #include "CMidiSetupComponent.h"
 #include "CProgNameTable.h"
+#include "ColumnTables.h"
 #include "DataFolderRedirect.h"
 #include "EmulatedUnit.h"
 #include "KSPLLibComponent.h"
@@ -96,7 +97,7 @@ TEST_F(ContentFixture, FirstStartCreatesTheSettingsFileAndMovesTheWorkingDirecto
     build();
     const juce::MemoryBlock written = bytesOf(data.settingsFile());
     ASSERT_EQ(written.getSize(), 66u);
-    EXPECT_EQ(0, memcmp(written.getData(), CConfigDialogComponent::ucInitConfigData, 66));
+    EXPECT_EQ(0, memcmp(written.getData(), defaultSettingsBlock().data(), 66));
     EXPECT_EQ(juce::File::getCurrentWorkingDirectory(), data.dataFolder());
 }
 
@@ -127,7 +128,7 @@ TEST_F(ContentFixture, SettingsFileOfAnotherLengthGivesDefaultsAndIsRewrittenAtS
 TEST_F(ContentFixture, StoredSettingsComeBack)
 {
     unsigned char block[66];
-    memcpy(block, CConfigDialogComponent::ucInitConfigData, 66);
+    memcpy(block, defaultSettingsBlock().data(), 66);
     block[4] = 20; // font size 20.4
     block[5] = 4;
     block[6] = 90; // window 900 x 650
