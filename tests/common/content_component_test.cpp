@@ -58,7 +58,7 @@ juce::MemoryBlock bytesOf(const juce::File& f)
 }
 } // namespace
 
-TEST_F(ContentFixture, BuildsEveryPartInOrderAfterTheVersionBox)
+TEST_F(ContentFixture, ShowsTheVersionBoxAndEndsWithTheTableFilledAndThePanelsWiredAndHiddenAboveIt)
 {
     auto& c = build();
     ASSERT_FALSE(boxes.boxes.empty());
