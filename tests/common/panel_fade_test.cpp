@@ -81,38 +81,10 @@ public:
 private:
     OwnDisplay()
     {
-        int ready[2];
-        if (::pipe2(ready, O_CLOEXEC) != 0)
-        {
-            m_error = "no pipe";
-            return;
-        }
-        // Xvfb writes its display number to descriptor 3 once it takes
-        // connections. Without -noreset it would reset whenever its last
-        // client leaves, and a window manager connecting just then is lost.
-        s_server = startOwn("/usr/bin/Xvfb",
-                            {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
-                            ready[1]);
-        ::close(ready[1]);
         std::atexit(stop);
-        std::string number;
-        const auto end = juce::Time::getMillisecondCounter() + 30000u;
-        while (s_server > 0 && (number.empty() || number.back() != '\n'))
-        {
-            const auto now = juce::Time::getMillisecondCounter();
-            pollfd p {ready[0], POLLIN, 0};
-            char c = 0;
-            if (now >= end || ::poll(&p, 1, (int) (end - now)) <= 0 || ::read(ready[0], &c, 1) != 1)
-                break;
-            number += c;
-        }
-        ::close(ready[0]);
-        if (number.size() < 2 || number.back() != '\n')
-        {
-            m_error = "Xvfb (/usr/bin/Xvfb, package xvfb) gave no display within 30 s";
+        const std::string name = startServer();
+        if (name.empty())
             return;
-        }
-        const std::string name = ":" + number.substr(0, number.size() - 1);
 
         ::setenv("DISPLAY", name.c_str(), 1);
         s_manager = startOwn("/usr/bin/openbox", {"openbox"});
@@ -134,6 +106,50 @@ private:
             return;
         }
         m_name = name;
+    }
+
+    // Xvfb on a free display number, never :0: a process without DISPLAY
+    // (the headless tests) connects there. Xvfb writes its number to
+    // descriptor 3 once it takes connections. Without -noreset it would
+    // reset whenever its last client leaves, and a window manager connecting
+    // just then is lost. The display's name, or "" with m_error set.
+    std::string startServer()
+    {
+        for (int n = 150; n < 250; ++n)
+        {
+            const std::string number = std::to_string(n);
+            if (::access(("/tmp/.X11-unix/X" + number).c_str(), F_OK) == 0
+                || ::access(("/tmp/.X" + number + "-lock").c_str(), F_OK) == 0)
+                continue;
+            int ready[2];
+            if (::pipe2(ready, O_CLOEXEC) != 0)
+                break;
+            const std::string display = ":" + number;
+            s_server = startOwn("/usr/bin/Xvfb",
+                                {"Xvfb", display.c_str(), "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
+                                 "tcp", "-noreset"},
+                                ready[1]);
+            ::close(ready[1]);
+            std::string said;
+            const auto end = juce::Time::getMillisecondCounter() + 30000u;
+            while (s_server > 0 && (said.empty() || said.back() != '\n'))
+            {
+                const auto now = juce::Time::getMillisecondCounter();
+                pollfd p {ready[0], POLLIN, 0};
+                char c = 0;
+                // A server that could not take the number ends: the pipe closes.
+                if (now >= end || ::poll(&p, 1, (int) (end - now)) <= 0 || ::read(ready[0], &c, 1) != 1)
+                    break;
+                said += c;
+            }
+            ::close(ready[0]);
+            if (said == number + "\n")
+                return display;
+            stopOwn(s_server);
+            s_server = -1;
+        }
+        m_error = "Xvfb (/usr/bin/Xvfb, package xvfb) took none of the displays :150 to :249 within 30 s each";
+        return {};
     }
 
     static bool commandSays(const std::string& command, const char* text)
