@@ -16,9 +16,6 @@ ninja -C "${BUILD}" ksqx_tests_win ksqx_tests_mac
 export ASAN_OPTIONS="halt_on_error=1 abort_on_error=0 exitcode=67 detect_leaks=1 strict_string_checks=1 detect_stack_use_after_return=1 ${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 exitcode=68 ${UBSAN_OPTIONS:-}"
 export KSQX_TEST_TMP="${BUILD}/tests/tmp"
-# Headless, as in ctest: without DISPLAY the framework would take any X
-# server on :0. The fade tests start a display of their own.
-export DISPLAY=:headless
 # The same split as ctest's: the permission tests run as an ordinary user
 # (scripts/unprivileged-tests.sh), the panel text tests and the panel fades
 # (on a display of their own) each in a process of their own.

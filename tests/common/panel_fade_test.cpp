@@ -109,7 +109,7 @@ private:
     }
 
     // Xvfb on a free display number, never :0: a process without DISPLAY
-    // (the headless tests) connects there. Xvfb writes its number to
+    // connects there. Xvfb writes its number to
     // descriptor 3 once it takes connections. Without -noreset it would
     // reset whenever its last client leaves, and a window manager connecting
     // just then is lost. The display's name, or "" with m_error set.
