@@ -17,12 +17,12 @@ export ASAN_OPTIONS="halt_on_error=1 abort_on_error=0 exitcode=67 detect_leaks=1
 export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 exitcode=68 ${UBSAN_OPTIONS:-}"
 export KSQX_TEST_TMP="${BUILD}/tests/tmp"
 # The same split as ctest's: the permission tests run as an ordinary user
-# (scripts/unprivileged-tests.sh), the panel text tests in a process of their
-# own.
+# (scripts/unprivileged-tests.sh), the panel text tests and the panel fades
+# (on a display of their own) each in a process of their own.
 unprivileged=$(grep -E '^[A-Za-z]' "${ROOT}/tests/unprivileged-tests.txt" | paste -sd: -)
 status=0
 for t in ksqx_tests_win ksqx_tests_mac; do
-  for filter in "-${unprivileged}:ProgramLook.*" "ProgramLook.*"; do
+  for filter in "-${unprivileged}:ProgramLook.*:PanelFade.*" "ProgramLook.*" "PanelFade.*"; do
     "${BUILD}/tests/${t}" --gtest_brief=1 --gtest_filter="${filter}" "$@" ||
       { echo "FAILED under ASan/UBSan: ${t} ${filter}"; status=1; }
   done

@@ -11,7 +11,7 @@ PACKAGES=(
   libpng-dev libjpeg-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  fonts-dejavu-core fonts-liberation
+  fonts-dejavu-core fonts-liberation fonts-urw-base35
   xvfb xdotool openbox wmctrl x11-utils imagemagick
   qemu-system-x86 busybox-static
 )

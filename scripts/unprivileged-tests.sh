@@ -20,6 +20,12 @@ if [ "$(id -u)" -eq 0 ]; then
   as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
 
+# The sanitizers' options survive the clean environment.
+keep_env=()
+for v in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS TSAN_OPTIONS; do
+  if [ -n "${!v:-}" ]; then keep_env+=("$v=${!v}"); fi
+done
+
 status=0
 for bin in ksqx_tests_win ksqx_tests_mac; do
   cp "$BUILD/tests/$bin" "$work/$bin"
@@ -32,7 +38,7 @@ fi
 for bin in ksqx_tests_win ksqx_tests_mac; do
   log="$work/$bin.log"
   if ! (cd "$work" && timeout 300 ${as_user[@]+"${as_user[@]}"} env -i PATH=/usr/bin:/bin HOME="$work" \
-          TMPDIR="$work" KSQX_TEST_TMP="$work/tmp" "./$bin" --gtest_filter="$filter" >"$log" 2>&1); then
+          TMPDIR="$work" KSQX_TEST_TMP="$work/tmp" ${keep_env[@]+"${keep_env[@]}"} "./$bin" --gtest_filter="$filter" >"$log" 2>&1); then
     grep -v '^ALSA' "$log" | tail -n 60
     echo "FAILED: $bin as $(${as_user[@]+"${as_user[@]}"} id -un)"
     status=1

@@ -2,6 +2,7 @@
 #include "CDispUtil.h"
 #include "CProgCellDisplay.h"
 #include "CProgNameTable.h"
+#include "ColumnTables.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -509,7 +510,7 @@ TEST_F(CellFixture, ShowHideFlagsHideAndShowTheirColumnsKeepingTheWidths)
         config.m_bColumnVisible[k] = (k % 3) != 0;
     table.updateColumnStatus(&config);
     for (int k = 0; k < kShowHideFlagCount; ++k)
-        EXPECT_EQ(header.isColumnVisible(CProgNameTable::sm_aiFlagColumnIds[k]), (k % 3) != 0) << k;
+        EXPECT_EQ(header.isColumnVisible(kFlagColumn[k]), (k % 3) != 0) << k;
     EXPECT_TRUE(header.isColumnVisible(1));
     EXPECT_TRUE(header.isColumnVisible(2));
 

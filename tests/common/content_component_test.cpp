@@ -2,6 +2,7 @@
 #include "CConfigDialogComponent.h"
 #include "CMidiSetupComponent.h"
 #include "CProgNameTable.h"
+#include "ColumnTables.h"
 #include "DataFolderRedirect.h"
 #include "EmulatedUnit.h"
 #include "KSPLLibComponent.h"
@@ -61,7 +62,7 @@ juce::MemoryBlock bytesOf(const juce::File& f)
 }
 } // namespace
 
-TEST_F(ContentFixture, BuildsEveryPartInOrderAfterTheVersionBox)
+TEST_F(ContentFixture, ShowsTheVersionBoxAndEndsWithTheTableFilledAndThePanelsWiredAndHiddenAboveIt)
 {
     auto& c = build();
     ASSERT_FALSE(boxes.boxes.empty());
@@ -100,7 +101,7 @@ TEST_F(ContentFixture, FirstStartCreatesTheSettingsFileAndMovesTheWorkingDirecto
     build();
     const juce::MemoryBlock written = bytesOf(data.settingsFile());
     ASSERT_EQ(written.getSize(), 66u);
-    EXPECT_EQ(0, memcmp(written.getData(), CConfigDialogComponent::ucInitConfigData, 66));
+    EXPECT_EQ(0, memcmp(written.getData(), defaultSettingsBlock().data(), 66));
     EXPECT_EQ(juce::File::getCurrentWorkingDirectory(), data.dataFolder());
 }
 
@@ -131,7 +132,7 @@ TEST_F(ContentFixture, SettingsFileOfAnotherLengthGivesDefaultsAndIsRewrittenAtS
 TEST_F(ContentFixture, StoredSettingsComeBack)
 {
     unsigned char block[66];
-    memcpy(block, CConfigDialogComponent::ucInitConfigData, 66);
+    memcpy(block, defaultSettingsBlock().data(), 66);
     block[4] = 20; // font size 20.4
     block[5] = 4;
     block[6] = 90; // window 900 x 650

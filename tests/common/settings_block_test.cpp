@@ -1,5 +1,6 @@
 #include "CConfigDialogComponent.h"
 #include "CProgNameTable.h"
+#include "ColumnTables.h"
 #include "DataFolderRedirect.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
@@ -10,27 +11,6 @@
 
 namespace
 {
-struct SColumnDefault
-{
-    int id;
-    int shown; // -1: always shown, no show/hide byte
-    int width;
-};
-// The default settings of every column.
-const SColumnDefault kColumnDefaults[26] = {
-    {1, -1, 30},  {2, -1, 40},  {3, 1, 69},   {4, 0, 30},   {5, 1, 75},   {6, 0, 30},  {7, 1, 129},
-    {8, 1, 39},   {9, 1, 39},   {10, 1, 39},  {11, 1, 39},  {12, 0, 46},  {13, 1, 39}, {14, 1, 89},
-    {15, 0, 28},  {16, 1, 79},  {17, 0, 33},  {18, 0, 30},  {19, 1, 60},  {20, 1, 75}, {21, 0, 28},
-    {22, 0, 30},  {23, 1, 60},  {24, 1, 59},  {25, 0, 28},  {26, 1, 82}};
-
-int flagOfColumn(int id)
-{
-    for (int k = 0; k < kShowHideFlagCount; ++k)
-        if (CProgNameTable::sm_aiFlagColumnIds[k] == id)
-            return k;
-    return -1;
-}
-
 std::vector<unsigned char> bytesOf(const juce::File& f)
 {
     juce::MemoryBlock data;
@@ -67,14 +47,8 @@ protected:
 
 TEST_F(SettingsBlock, DefaultBlockByteForByte)
 {
-    std::vector<unsigned char> expected = {'K', 'S', 'Q', 'C', 12, 6, 106, 2, 74, 8, 0, 0, 0, 0, 0, 0};
-    expected.resize(kConfigDataSize);
-    for (const auto& c : kColumnDefaults)
-    {
-        if (c.shown >= 0)
-            expected[16 + c.id - 3] = (unsigned char) c.shown;
-        expected[40 + c.id - 1] = (unsigned char) c.width;
-    }
+    const auto literal = defaultSettingsBlock();
+    const std::vector<unsigned char> expected(literal.begin(), literal.end());
     EXPECT_EQ(blockOf(CConfigDialogComponent::ucInitConfigData), expected);
 
     memset(panel.m_ucConfigData, 0xEE, kConfigDataSize);
@@ -208,7 +182,7 @@ TEST_F(SettingsBlock, EachShowHideToggleRoundTripsByColumn)
     panel.initConfigParam();
     for (int k = 0; k < kShowHideFlagCount; ++k)
     {
-        const int id = CProgNameTable::sm_aiFlagColumnIds[k];
+        const int id = kFlagColumn[k];
         SCOPED_TRACE(id);
         for (int j = 0; j < kShowHideFlagCount; ++j)
             panel.m_ucConfigData[16 + j] = 1;
@@ -274,7 +248,7 @@ TEST_F(SettingsBlock, HiddenColumnKeepsItsStoredWidth)
 TEST_F(SettingsBlock, BlockWithoutMagicIsNotAppliedAndIsRepairedOnUpdate)
 {
     unsigned char block[kConfigDataSize];
-    memcpy(block, CConfigDialogComponent::ucInitConfigData, kConfigDataSize);
+    memcpy(block, defaultSettingsBlock().data(), kConfigDataSize);
     memcpy(block, "KSQX", 4);
     block[4] = 20;                // font size 20.0
     block[16] = 0;                // PEDAL1 hidden
@@ -318,10 +292,10 @@ TEST_F(SettingsBlock, SettingsFileCasesFromStartUpToShutDown)
     ASSERT_EQ(file, redirect.settingsFile());
     ASSERT_TRUE(file.getParentDirectory().isDirectory()) << "the folder is made when missing";
 
-    std::vector<unsigned char> wrongMagic = blockOf(CConfigDialogComponent::ucInitConfigData);
+    std::vector<unsigned char> wrongMagic = blockOf(defaultSettingsBlock().data());
     memcpy(wrongMagic.data(), "XXXX", 4);
     wrongMagic[10] = 0x55;
-    std::vector<unsigned char> stored = blockOf(CConfigDialogComponent::ucInitConfigData);
+    std::vector<unsigned char> stored = blockOf(defaultSettingsBlock().data());
     stored[4] = 15;
     stored[5] = 4;
     stored[16] = 0;
@@ -394,7 +368,7 @@ TEST_F(SettingsBlock, WriteNeverCreatesTheFile)
 TEST_F(SettingsBlock, FileThatCannotBeWrittenStaysAsItWas)
 {
     unsigned char block[kConfigDataSize];
-    memcpy(block, CConfigDialogComponent::ucInitConfigData, kConfigDataSize);
+    memcpy(block, defaultSettingsBlock().data(), kConfigDataSize);
 
     // A folder where the file should be: nothing to read, nothing written.
     const juce::File folderInTheWay = temp.file("x/setting.ksqc");
@@ -408,7 +382,7 @@ TEST_F(SettingsBlock, FileThatCannotBeWrittenStaysAsItWas)
     EXPECT_FALSE(CConfigDialogComponent::writeSettingsFile(temp.file("plain/setting.ksqc"), block));
     EXPECT_FALSE(CConfigDialogComponent::writeSettingsFile(juce::File(), block));
     EXPECT_FALSE(CConfigDialogComponent::readSettingsFile(juce::File(), block));
-    EXPECT_EQ(blockOf(block), blockOf(CConfigDialogComponent::ucInitConfigData)) << "a failed read leaves the block";
+    EXPECT_EQ(blockOf(block), blockOf(defaultSettingsBlock().data())) << "a failed read leaves the block";
 }
 
 TEST_F(SettingsBlock, FileInReadOnlyFolderStaysAsItWas)
@@ -420,7 +394,7 @@ TEST_F(SettingsBlock, FileInReadOnlyFolderStaysAsItWas)
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not bite for root";
     unsigned char block[kConfigDataSize];
-    memcpy(block, CConfigDialogComponent::ucInitConfigData, kConfigDataSize);
+    memcpy(block, defaultSettingsBlock().data(), kConfigDataSize);
     const juce::File file = redirect.settingsFile();
     const juce::File folder = file.getParentDirectory();
     ASSERT_TRUE(folder.createDirectory().wasOk());

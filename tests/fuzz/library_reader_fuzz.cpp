@@ -13,6 +13,8 @@ CProgNameTable* gTable = nullptr;
 juce::File gFile;
 int gBoxes = 0;
 unsigned char gUserArea[kProgDumpBlockSize];
+// A library file begins with the header of a program dump message.
+const unsigned char kDumpHeader[8] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x4C, 0x20};
 
 void snapshotUserArea(unsigned char* out)
 {
@@ -54,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     const bool accepted = rows == 2 * kUserProgCount;
     // Accepted means a 4700-byte file with the dump header, and no box.
-    if (accepted != (size == (size_t) kProgDumpBlockSize && std::memcmp(data, ucProgDumpHeader, 8) == 0))
+    if (accepted != (size == (size_t) kProgDumpBlockSize && std::memcmp(data, kDumpHeader, 8) == 0))
         std::abort();
     if (accepted == (gBoxes != 0) || gBoxes > 1)
         std::abort();

@@ -13,8 +13,10 @@
 // changes only when a reception completes, and then holds
 // 100 well-formed program dumps in program order; the transmit buffer is
 // never written; a transmission sends exactly the next program's record; the
-// link reports as connected only after an identity reply; progress only
-// rises and stays within 1 to 100.
+// link becomes connected only by a message that begins with the unit's
+// identity reply (F0 7E 00 06 02 42 10 01; the handler takes any such message
+// of 8 bytes or more), and a whole reply (those 8 bytes, six more, F7)
+// always leaves it connected; progress only rises and stays within 1 to 100.
 #include "CMidiSetupComponent.h"
 #include <cstdlib>
 #include <cstring>
@@ -51,6 +53,16 @@ void check(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+// The unit's identity reply up to its family code.
+const juce::uint8 kIdentityReplyStart[] = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x42, 0x10, 0x01};
+constexpr size_t kIdentityReplySize = sizeof(kIdentityReplyStart) + 6 + 1;
+
+bool beginsAsIdentityReply(const Bytes& m)
+{
+    return m.size() >= sizeof(kIdentityReplyStart)
+           && std::memcmp(m.data(), kIdentityReplyStart, sizeof(kIdentityReplyStart)) == 0;
 }
 
 void deliver(CMidiSetupComponent& link, const Bytes& m)
@@ -136,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     progress.clear();
 
     // The fuzzed messages.
-    bool identityLike = false;
+    bool replyStart = false, wholeReply = false;
     size_t pos = 2;
     while (pos < size)
     {
@@ -147,7 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         const Bytes m(data + pos, data + pos + len);
         pos += len;
-        identityLike = identityLike || (m.size() >= 8 && m[0] == 0xF0 && m[1] == 0x7E);
+        replyStart = replyStart || beginsAsIdentityReply(m);
+        wholeReply = wholeReply || (beginsAsIdentityReply(m) && m.size() == kIdentityReplySize && m.back() == 0xF7);
         messages.push_back(m);
     }
     if (whilePortsChange)
@@ -175,7 +188,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     check(std::memcmp(link.m_ucTxProgData, gTxBlock, sizeof(gTxBlock)) == 0 || state != 3);
     if (!connectedBefore && link.m_bConnected)
-        check(identityLike);
+        check(replyStart);
+    if (wholeReply)
+        check(link.m_bConnected);
 
     for (size_t i = 0; i < progress.size(); ++i)
         check(progress[i] >= 1 && progress[i] <= 100 && (i == 0 || progress[i] > progress[i - 1]));

@@ -8,9 +8,11 @@
 // then the window size, the show/hide flags and toggles and the column
 // widths (within each column's limits) are the block's; otherwise the panel
 // and the table stay exactly as the defaults left them; the font size in use
-// is always within 6 to 24.
+// is always within 6 to 24. The expected flags, limits and defaults are the
+// literal tables of the tests' support, not the program's own.
 #include "CConfigDialogComponent.h"
 #include "CProgNameTable.h"
+#include "ColumnTables.h"
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -90,9 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool read = CConfigDialogComponent::readSettingsFile(gFile, gPanel->m_ucConfigData);
     gFile.deleteFile();
     check(read == (size == (size_t) kConfigDataSize));
-    check(std::memcmp(gPanel->m_ucConfigData, read ? data : CConfigDialogComponent::ucInitConfigData,
-                      kConfigDataSize)
-          == 0);
+    check(std::memcmp(gPanel->m_ucConfigData, read ? data : defaultSettingsBlock().data(), kConfigDataSize) == 0);
     if (!read)
         gPanel->initConfigParam();
     gPanel->getConfigParam();
@@ -101,14 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (read && std::memcmp(data, "KSQC", 4) == 0)
     {
         check(now.width == data[6] * 10 + data[7] && now.height == data[8] * 10 + data[9]);
-        for (int k = 0; k < kShowHideFlagCount; ++k)
-            check(now.flags[k] == (data[16 + CProgNameTable::sm_aiFlagColumnIds[k] - 3] != 0));
-        for (int id = 1; id <= kColumnCount; ++id)
-        {
-            const auto& d = CProgNameTable::sm_amColumnDescriptors[id - 1];
-            const int w = now.columnWidths[id - 1];
-            check(w == juce::jlimit(d.minimumWidth, d.maximumWidth, (int) data[40 + id - 1]));
-        }
+        for (int k = 0; k < 24; ++k)
+            check(now.flags[k] == (data[kShowHideByte + kFlagColumn[k] - 3] != 0));
+        for (const auto& c : kColumns)
+            check(now.columnWidths[c.id - 1] == juce::jlimit(c.minimum, c.maximum, (int) data[kWidthByte + c.id - 1]));
     }
     else
         check(now == defaults);
