@@ -69,16 +69,28 @@ struct Received
 };
 } // namespace
 
-TEST(InstanceLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
+// A link listening on a private runtime folder of the test's own, and what
+// reaches it.
+class ListeningLink : public ::testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        link.startListening([&](const juce::File& f, const juce::String& l) { got.push_back({f, l}); });
+        ASSERT_TRUE(link.isListening());
+        path = CInstanceLink::socketPath();
+    }
+
     TempFolder tmp{TempFolder::ShortPath{}};
-    const juce::File run = privateFolder(tmp.file("run"));
-    ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
+    juce::File run = privateFolder(tmp.file("run"));
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8()};
     std::vector<Received> got;
     CInstanceLink link;
-    link.startListening([&](const juce::File& f, const juce::String& l) { got.push_back({f, l}); });
-    ASSERT_TRUE(link.isListening());
-    const juce::String path = CInstanceLink::socketPath();
+    juce::String path;
+};
+
+TEST_F(ListeningLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
+{
 
     const std::string folder = tmp.get().getFullPathName().toStdString();
     const std::string good = frame(folder, "\"My Bank.ksqx\" -x");
@@ -285,16 +297,8 @@ struct StallMeter : private juce::Timer
 };
 } // namespace
 
-TEST(InstanceLink, SendersThatStallNeverHoldTheMessageThread)
+TEST_F(ListeningLink, SendersThatStallNeverHoldTheMessageThread)
 {
-    TempFolder tmp{TempFolder::ShortPath{}};
-    const juce::File run = privateFolder(tmp.file("run"));
-    ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
-    std::vector<Received> got;
-    CInstanceLink link;
-    link.startListening([&](const juce::File& f, const juce::String& l) { got.push_back({f, l}); });
-    ASSERT_TRUE(link.isListening());
-    const juce::String path = CInstanceLink::socketPath();
     const std::string good = frame(tmp.get().getFullPathName().toStdString(), "bank.ksqx");
 
     // Each case: connections that send a part and then nothing, held open
