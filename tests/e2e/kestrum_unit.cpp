@@ -2,17 +2,31 @@
 // program finds it by name and identity reply and talks to it over the real
 // MIDI stack. It holds 100 programs, answers the identity request, a program
 // dump request, a program dump (stored, answered with data load completed)
-// and takes a current-program dump as its current program.
+// and takes a current-program dump as its current program, naming the
+// program and reception it matches.
+//
+// Its programs change between receptions, as if edited on the unit: every
+// reception after the first begins (at the request for program 0) by
+// changing every data byte of every program it holds, so a table that misses
+// any program of a reception still holds an older one. Reception G (0 for
+// the first) is written as sent to unit-sent-G.bin and unit-sent.bin once
+// program 99 has been answered.
 //
 // Usage: kestrum_unit OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N]
+//                     [--pace-ms MS]
 // --name: its client name, and its port's name with " MIDI 1" after it
 // ("Kestrum QX" by default). SIGUSR1 starts a flood of note messages, N a
 // second (400 by default), on the same port as its answers; SIGUSR2 stops it.
+// SIGHUP paces the next transfer: each dump and data load completed answer
+// waits MS milliseconds (100 by default), so that the host can act in the
+// middle of it, except that a waiting answer is sent at once when a
+// connection to or from the unit's port is made or broken: a program that
+// reopens its ports then gets the answer while it does.
 // Writes OUT_DIR/unit-initial.bin (its 100 dumps at the start) and
-// OUT_DIR/unit.ready once its port is up; at SIGTERM, SIGINT or after
-// SECONDS: unit-received.bin (every sysex message it received, back to back),
-// unit-dumps.bin (the program dumps among them, in order), unit-stored.bin
-// (its 100 dumps now) and unit-current.bin. unit.log has a
+// OUT_DIR/unit.ready once its port is up; unit-dumps.bin (the program dumps
+// it received, in order) as they come; at SIGTERM, SIGINT or after SECONDS:
+// unit-received.bin (every sysex message it received, back to back),
+// unit-stored.bin (its 100 dumps now) and unit-current.bin. unit.log has a
 // line for every message, written as it goes, so a test can follow it.
 #include <alsa/asoundlib.h>
 #include <poll.h>
@@ -40,8 +54,10 @@ const std::uint8_t kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
 
 volatile std::sig_atomic_t g_stop = 0;
 volatile std::sig_atomic_t g_flood = 0;
+volatile std::sig_atomic_t g_pace = 0;
 void onSignal(int) { g_stop = 1; }
 void onFloodSignal(int signal) { g_flood = signal == SIGUSR1 ? 1 : 0; }
+void onPaceSignal(int) { g_pace = 1; }
 
 double seconds(const timespec& t) { return (double) t.tv_sec + (double) t.tv_nsec * 1e-9; }
 double now()
@@ -80,12 +96,15 @@ bool hasUnitHeader(const Bytes& m, std::uint8_t function)
            && m.back() == 0xF7;
 }
 
+// Packed data bytes are 7-bit, as on the wire; the last group's high-bit
+// byte (packed byte 32) carries bits for four values only, the others clear.
+std::uint8_t packedMask(size_t i) { return i == 32 ? 0x0F : 0x7F; }
+
 class Unit
 {
 public:
     explicit Unit(std::uint32_t seed)
     {
-        // Packed data bytes are 7-bit, as on the wire.
         std::uint32_t x = seed != 0 ? seed : 1;
         for (int p = 0; p < kPrograms; ++p)
         {
@@ -96,28 +115,32 @@ public:
                 x ^= x << 13;
                 x ^= x >> 17;
                 x ^= x << 5;
-                // The last group's high-bit byte carries bits for four values
-                // only; the unit leaves the other bits clear.
-                m_programs.push_back((std::uint8_t) (x & (i == 32 ? 0x0F : 0x7F)));
+                m_programs.push_back((std::uint8_t) (x & packedMask(i)));
             }
             m_programs.push_back(0xF7);
         }
         m_initial = m_programs;
+        m_sent = m_programs;
     }
 
     ~Unit()
     {
         if (m_seq != nullptr)
             snd_seq_close(m_seq);
+        if (m_dumpsFile != nullptr)
+            std::fclose(m_dumpsFile);
         if (m_logFile != nullptr)
             std::fclose(m_logFile);
     }
 
-    bool open(const std::string& logPath, const std::string& name, double floodRate)
+    bool open(const std::string& out, const std::string& name, double floodRate, double paceSeconds)
     {
+        m_out = out;
         m_floodInterval = 1.0 / floodRate;
-        m_logFile = std::fopen(logPath.c_str(), "w");
-        if (m_logFile == nullptr)
+        m_paceSeconds = paceSeconds;
+        m_logFile = std::fopen((out + "/unit.log").c_str(), "w");
+        m_dumpsFile = std::fopen((out + "/unit-dumps.bin").c_str(), "wb");
+        if (m_logFile == nullptr || m_dumpsFile == nullptr)
             return false;
         if (snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
             return false;
@@ -127,12 +150,16 @@ public:
         snd_seq_set_client_name(m_seq, name.c_str());
         snd_seq_set_input_buffer_size(m_seq, 1 << 16);
         snd_seq_set_output_buffer_size(m_seq, 1 << 16);
+        m_client = snd_seq_client_id(m_seq);
         m_port = snd_seq_create_simple_port(m_seq, (name + " MIDI 1").c_str(),
                                             SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
                                                 | SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE
                                                 | SND_SEQ_PORT_CAP_DUPLEX,
                                             SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE);
-        return m_port >= 0;
+        // The sequencer announces every connection made or broken here, so a
+        // paced answer can be sent while the program changes its ports.
+        return m_port >= 0
+               && snd_seq_connect_from(m_seq, m_port, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE) >= 0;
     }
 
     void run(double seconds)
@@ -155,13 +182,26 @@ public:
                 log(flooding ? "flood on" : "flood off, " + std::to_string(m_floodSent) + " notes sent, "
                                                     + std::to_string(m_floodDropped) + " dropped");
             }
+            if (g_pace != 0)
+            {
+                g_pace = 0;
+                m_pacing = true;
+                log("pacing on, " + std::to_string((int) (m_paceSeconds * 1000)) + " ms an answer");
+            }
             if (flooding)
                 while (nextNote <= t)
                 {
                     sendNote();
                     nextNote += m_floodInterval;
                 }
-            const int timeout = flooding ? std::max(0, (int) ((nextNote - now()) * 1000)) : 100;
+            while (!m_waiting.empty() && m_waiting.front().due <= now())
+                sendWaiting("");
+            double wake = t + 0.1;
+            if (flooding)
+                wake = std::min(wake, nextNote);
+            if (!m_waiting.empty())
+                wake = std::min(wake, m_waiting.front().due);
+            const int timeout = std::max(0, (int) ((wake - now()) * 1000));
             if (poll(fds.data(), fds.size(), timeout) <= 0)
                 continue;
             while (snd_seq_event_input_pending(m_seq, 1) > 0)
@@ -183,7 +223,6 @@ public:
     void writeResults(const std::string& out)
     {
         writeFile(out + "/unit-received.bin", m_receivedBytes);
-        writeFile(out + "/unit-dumps.bin", m_dumps);
         writeFile(out + "/unit-stored.bin", m_programs);
         writeFile(out + "/unit-current.bin", m_current);
         log("received " + std::to_string(m_receivedCount) + " messages, sent " + std::to_string(m_sentCount));
@@ -194,6 +233,20 @@ public:
     const Bytes& initial() const { return m_initial; }
 
 private:
+    // What sending an answer completes.
+    enum class Ends
+    {
+        nothing,
+        reception, // the dump of program 99
+        transmit   // the acknowledgement of program 99
+    };
+    struct Answer
+    {
+        double due;
+        Bytes message;
+        Ends ends;
+    };
+
     void log(const std::string& line)
     {
         std::fprintf(m_logFile, "%s\n", line.c_str());
@@ -202,10 +255,23 @@ private:
 
     void take(const snd_seq_event_t* ev)
     {
+        if (ev->type == SND_SEQ_EVENT_PORT_SUBSCRIBED || ev->type == SND_SEQ_EVENT_PORT_UNSUBSCRIBED)
+        {
+            const snd_seq_addr_t& from = ev->data.connect.sender;
+            const snd_seq_addr_t& to = ev->data.connect.dest;
+            if (from.client != m_client && to.client != m_client)
+                return;
+            log(std::string(ev->type == SND_SEQ_EVENT_PORT_SUBSCRIBED ? "connected " : "disconnected ")
+                + std::to_string(from.client) + ":" + std::to_string(from.port) + " -> "
+                + std::to_string(to.client) + ":" + std::to_string(to.port));
+            while (!m_waiting.empty())
+                sendWaiting(" (early: a connection changed)");
+            return;
+        }
         if (ev->type != SND_SEQ_EVENT_SYSEX)
         {
-            // Subscriptions and other events are not the unit's business.
-            if (ev->type != SND_SEQ_EVENT_PORT_SUBSCRIBED && ev->type != SND_SEQ_EVENT_PORT_UNSUBSCRIBED)
+            // The sequencer's other announcements are not the unit's business.
+            if (ev->type < SND_SEQ_EVENT_CLIENT_START || ev->type > SND_SEQ_EVENT_PORT_CHANGE)
                 log("event of type " + std::to_string(ev->type));
             return;
         }
@@ -228,10 +294,22 @@ private:
         }
     }
 
+    static bool isProgramDump(const Bytes& m)
+    {
+        return m.size() == kDumpSize && hasUnitHeader(m, 0x4C) && m[7] == 0x20 && m[8] < kPrograms;
+    }
+
     void handle(const Bytes& m)
     {
         ++m_receivedCount;
         m_receivedBytes.insert(m_receivedBytes.end(), m.begin(), m.end());
+        // On file before the log line, so that a test that follows the log
+        // finds it there.
+        if (isProgramDump(m))
+        {
+            std::fwrite(m.data(), 1, m.size(), m_dumpsFile);
+            std::fflush(m_dumpsFile);
+        }
         log("in  " + hexHead(m));
 
         static const Bytes identityRequest = {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7};
@@ -241,22 +319,87 @@ private:
         }
         else if (m.size() == 10 && hasUnitHeader(m, 0x1C) && m[7] == 0x20 && m[8] < kPrograms)
         {
-            const auto from = m_programs.begin() + (long) (m[8] * kDumpSize);
-            send(Bytes(from, from + (long) kDumpSize));
+            const int p = m[8];
+            if (p == 0)
+                beginReception();
+            const auto from = m_programs.begin() + (long) (p * kDumpSize);
+            std::copy(from, from + (long) kDumpSize, m_sent.begin() + (long) (p * kDumpSize));
+            answer(Bytes(from, from + (long) kDumpSize), p == kPrograms - 1 ? Ends::reception : Ends::nothing);
         }
-        else if (m.size() == kDumpSize && hasUnitHeader(m, 0x4C) && m[7] == 0x20 && m[8] < kPrograms)
+        else if (isProgramDump(m))
         {
             std::copy(m.begin(), m.end(), m_programs.begin() + (long) (m[8] * kDumpSize));
-            m_dumps.insert(m_dumps.end(), m.begin(), m.end());
-            send({0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7});
+            answer({0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7},
+                   m[8] == kPrograms - 1 ? Ends::transmit : Ends::nothing);
         }
         else if (m.size() == kCurDumpSize && hasUnitHeader(m, 0x40))
         {
             m_current = m;
+            log("current: " + nameSentProgram(m));
         }
         else
         {
             log("    not answered");
+        }
+    }
+
+    // Every reception after the first sends changed programs: each data byte
+    // of each program the unit holds gets some of its bits flipped.
+    void beginReception()
+    {
+        const int g = m_receptions++;
+        if (g > 0)
+            for (int p = 0; p < kPrograms; ++p)
+                for (size_t i = 0; i < kPackedSize; ++i)
+                {
+                    const std::uint8_t mask = packedMask(i);
+                    m_programs[(size_t) p * kDumpSize + 9 + i] ^= (std::uint8_t) (1 + (g * 131 + p * 37 + (int) i * 11) % mask);
+                }
+        m_sent = m_programs;
+        log("generation " + std::to_string(g) + " begins");
+    }
+
+    void finishReception()
+    {
+        const int g = m_receptions - 1;
+        if ((int) m_sentGenerations.size() <= g)
+            m_sentGenerations.resize((size_t) g + 1);
+        m_sentGenerations[(size_t) g] = m_sent;
+        writeFile(m_out + "/unit-sent-" + std::to_string(g) + ".bin", m_sent);
+        writeFile(m_out + "/unit-sent.bin", m_sent);
+        log("sent generation " + std::to_string(g));
+    }
+
+    // Which program, of which reception, a current-program dump carries.
+    std::string nameSentProgram(const Bytes& m) const
+    {
+        for (size_t g = m_sentGenerations.size(); g-- > 0;)
+            for (int p = 0; p < kPrograms && !m_sentGenerations[g].empty(); ++p)
+                if (std::equal(m.begin() + 7, m.begin() + 7 + (long) kPackedSize,
+                               m_sentGenerations[g].begin() + (long) (p * kDumpSize + 9)))
+                    return "program " + std::to_string(p) + " of generation " + std::to_string(g);
+        return "no program the unit sent";
+    }
+
+    void answer(Bytes message, Ends ends)
+    {
+        m_waiting.push_back({now() + (m_pacing ? m_paceSeconds : 0.0), std::move(message), ends});
+        if (!m_pacing)
+            while (!m_waiting.empty())
+                sendWaiting("");
+    }
+
+    void sendWaiting(const std::string& note)
+    {
+        const Answer a = m_waiting.front();
+        m_waiting.erase(m_waiting.begin());
+        send(a.message, note);
+        if (a.ends == Ends::reception)
+            finishReception();
+        if (a.ends != Ends::nothing && m_pacing)
+        {
+            m_pacing = false;
+            log("pacing off");
         }
     }
 
@@ -278,7 +421,7 @@ private:
             ++m_floodDropped;
     }
 
-    void send(const Bytes& m)
+    void send(const Bytes& m, const std::string& note = "")
     {
         snd_seq_event_t ev;
         snd_seq_ev_clear(&ev);
@@ -294,18 +437,25 @@ private:
             nanosleep(&ms, nullptr);
             rc = snd_seq_event_output_direct(m_seq, &ev);
         }
-        log("out " + hexHead(m) + (rc < 0 ? " failed " + std::to_string(rc) : std::string()));
+        log("out " + hexHead(m) + note + (rc < 0 ? " failed " + std::to_string(rc) : std::string()));
         if (rc >= 0)
             ++m_sentCount;
     }
 
     snd_seq_t* m_seq = nullptr;
-    int m_port = -1;
-    Bytes m_programs, m_initial, m_current, m_pending, m_receivedBytes, m_dumps;
+    int m_client = -1, m_port = -1;
+    std::string m_out;
+    Bytes m_programs, m_initial, m_sent, m_current, m_pending, m_receivedBytes;
+    std::vector<Bytes> m_sentGenerations;
+    std::vector<Answer> m_waiting;
+    int m_receptions = 0;
     int m_receivedCount = 0, m_sentCount = 0;
     long m_floodSent = 0, m_floodDropped = 0;
     double m_floodInterval = 1.0 / 400;
+    double m_paceSeconds = 0.1;
+    bool m_pacing = false;
     FILE* m_logFile = nullptr;
+    FILE* m_dumpsFile = nullptr;
 };
 } // namespace
 
@@ -314,6 +464,7 @@ int main(int argc, char** argv)
     std::vector<std::string> positional;
     std::string name = "Kestrum QX";
     double floodRate = 400;
+    double paceMs = 100;
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
@@ -321,12 +472,14 @@ int main(int argc, char** argv)
             name = argv[++i];
         else if (arg == "--flood-rate" && i + 1 < argc)
             floodRate = std::max(1.0, std::atof(argv[++i]));
+        else if (arg == "--pace-ms" && i + 1 < argc)
+            paceMs = std::max(0.0, std::atof(argv[++i]));
         else
             positional.push_back(arg);
     }
     if (positional.empty())
     {
-        std::fprintf(stderr, "usage: %s OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N] [--pace-ms MS]\n", argv[0]);
         return 2;
     }
     const std::string out = positional[0];
@@ -338,9 +491,10 @@ int main(int argc, char** argv)
     std::signal(SIGINT, onSignal);
     std::signal(SIGUSR1, onFloodSignal);
     std::signal(SIGUSR2, onFloodSignal);
+    std::signal(SIGHUP, onPaceSignal);
 
     Unit unit(seed);
-    if (!unit.open(out + "/unit.log", name, floodRate))
+    if (!unit.open(out, name, floodRate, paceMs / 1000))
     {
         std::fprintf(stderr, "kestrum_unit: no ALSA sequencer port\n");
         return 1;
