@@ -40,6 +40,7 @@ struct Bench
         static Juce juce;
         link = std::make_unique<CMidiSetupComponent>();
         unit = std::make_unique<EmulatedUnit>(*link);
+        link->openMIDIPort();
         // The end of a transfer posts a message so that the loop wakes up.
         link->setReportObserver([this, receiving](int percent, bool handOver) {
             if (receiving ? handOver : percent == 100)

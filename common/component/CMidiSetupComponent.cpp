@@ -2,6 +2,7 @@
 #include "CPanelLook.h"
 #include "ActionManager.h"
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -19,6 +20,9 @@ constexpr juce::uint8 kFuncProgDump = 0x4C;
 
 constexpr int kLastProgNo = kUserProgCount - 1;
 
+// What the link keeps of the messages that arrive while the ports change.
+constexpr int kDeferredBytesMax = 64 * 1024;
+
 // True when the message holds the given bytes from wire byte 1 on; never
 // reads past the end of the message.
 bool matchesFromByte1(const juce::uint8* data, int size, const juce::uint8* expected, int count)
@@ -35,7 +39,7 @@ const juce::Justification kTextJustification(33); // centred vertically, left-al
 CMidiSetupComponent::CMidiSetupComponent()
     : m_iTxProgNo(0), m_bConnected(false), m_bTxAllProg(false), m_pActionManager(nullptr), m_ucRxProgData(),
       m_ucTxProgData(), m_pOKButton(nullptr), m_pMidiInDeviceCombo(nullptr), m_pMidiOutDeviceCombo(nullptr),
-      m_bRxAllProg(false), m_iRxNextProgNo(0), m_ucRxGatherData(), m_bPortsChanging(false)
+      m_bRxAllProg(false), m_iRxNextProgNo(0), m_ucRxGatherData(), m_bPortsChanging(false), m_iDeferredBytes(0)
 {
     m_pOKButton = CPanelLook::makeButton(*this, *this, "OK");
 
@@ -56,8 +60,13 @@ CMidiSetupComponent::CMidiSetupComponent()
     m_bConnected = false;
     m_bTxAllProg = false;
 
-    auto fillDeviceList = [](juce::ComboBox& combo, const juce::Array<juce::MidiDeviceInfo>& infos,
-                             juce::StringArray& names) {
+    fillDeviceLists(juce::MidiInput::getAvailableDevices(), juce::MidiOutput::getAvailableDevices());
+}
+
+void CMidiSetupComponent::fillDeviceLists(const juce::Array<juce::MidiDeviceInfo>& inputs,
+                                          const juce::Array<juce::MidiDeviceInfo>& outputs)
+{
+    auto fill = [](juce::ComboBox& combo, const juce::Array<juce::MidiDeviceInfo>& infos, juce::StringArray& names) {
         for (int i = 0; i < infos.size(); ++i)
         {
             names.add(infos[i].name);
@@ -67,17 +76,28 @@ CMidiSetupComponent::CMidiSetupComponent()
         if (preselected >= 0)
             combo.setSelectedId(preselected + 1, juce::sendNotification);
     };
-    m_aMidiInDeviceInfos = juce::MidiInput::getAvailableDevices();
-    fillDeviceList(*m_pMidiInDeviceCombo, m_aMidiInDeviceInfos, m_sMidiInDevices);
-    m_aMidiOutDeviceInfos = juce::MidiOutput::getAvailableDevices();
-    fillDeviceList(*m_pMidiOutDeviceCombo, m_aMidiOutDeviceInfos, m_sMidiOutDevices);
+    m_aMidiInDeviceInfos = inputs;
+    fill(*m_pMidiInDeviceCombo, m_aMidiInDeviceInfos, m_sMidiInDevices);
+    m_aMidiOutDeviceInfos = outputs;
+    fill(*m_pMidiOutDeviceCombo, m_aMidiOutDeviceInfos, m_sMidiOutDevices);
+}
+
+void CMidiSetupComponent::setDeviceLists(const juce::Array<juce::MidiDeviceInfo>& inputs,
+                                         const juce::Array<juce::MidiDeviceInfo>& outputs)
+{
+    m_pMidiInDeviceCombo->clear(juce::dontSendNotification);
+    m_pMidiOutDeviceCombo->clear(juce::dontSendNotification);
+    m_sMidiInDevices.clear();
+    m_sMidiOutDevices.clear();
+    fillDeviceLists(inputs, outputs);
 }
 
 CMidiSetupComponent::~CMidiSetupComponent()
 {
-    // The mark stays set: no handler run waits for the message thread again.
+    // The mark stays set: no handler run waits for the message thread again,
+    // and what arrives until the input is closed is never handled.
     beginPortChange();
-    closeInput(m_pMidiInput);
+    closeInput(m_pMidiInput, m_sMidiInputId);
     closeOutput();
 
     delete m_pOKButton;
@@ -140,9 +160,8 @@ void CMidiSetupComponent::comboBoxChanged(juce::ComboBox*) {}
 // Ports
 
 // Every port operation runs while the ports are marked as changing (from
-// beginPortChange to the end of openMIDIPort, or for good in the destructor),
-// and a new input is opened and started before the old one is deleted. Two
-// facts of the framework's MIDI inputs make both needed (see also
+// beginPortChange to endPortChange, or for good in the destructor). Three
+// facts of the framework's MIDI inputs shape this (see also
 // docs/juce7-notes.md):
 //
 // - A port operation can wait for a handler run. The ALSA client delivers
@@ -155,95 +174,136 @@ void CMidiSetupComponent::comboBoxChanged(juce::ComboBox*) {}
 //   operation: without help the two wait for each other. So, before the
 //   first operation, the message thread marks the ports as changing and
 //   aborts the handler's wait for the lock: a run waiting there gives up at
-//   once, and a run that starts while the mark is set returns without
-//   waiting, so none holds a delivery lock for long. Messages that arrive
-//   meanwhile are dropped (the user replaces the ports; a transfer in flight
-//   is the user's to repeat). A run that already holds the message-manager
-//   lock cannot overlap a port change: while it does, the message thread is
-//   parked inside the lock's delivery.
+//   once, and a run that starts while the mark is set does not wait; either
+//   way it keeps a copy of a system-exclusive message (the handler ignores
+//   all others) and returns. Once the new ports are open, the message thread
+//   clears the mark and handles the kept messages in arrival order through
+//   the handler's own code, so an answer of the unit that arrives while OK
+//   reopens the ports still continues its transfer. Nothing handles a
+//   message beside it: at OK the message thread is inside a delivery and at
+//   start-up it is not dispatching, so no run holds the message-manager
+//   lock, and a run that comes after the mark is cleared waits for that lock
+//   until the kept messages are done.
 // - The ALSA client has one input thread for all its inputs. Deleting the
 //   last open input asks it to end; starting an input before it has ended
 //   (within about 100 ms) does not start it again, and it then ends: the new
-//   input would stay deaf for good. With the new input started first, an
-//   input is open throughout and the thread never stops. (WinMM and CoreMIDI
-//   have no thread of the framework's own; WinMM shares one open device
-//   between inputs of the same device, so opening it twice is fine.)
+//   input would stay deaf for good. A changed input is therefore opened and
+//   started before the old one is deleted: an input is open throughout and
+//   the thread never stops. (WinMM and CoreMIDI have no thread of the
+//   framework's own.)
+// - The input of the device already open is kept as it is, neither stopped
+//   nor opened again. Closing it first would lose what the unit sends in
+//   between and, on ALSA, deafen it as above. Opening a second port on the
+//   same device first would deliver every message twice (a doubled data load
+//   completed message sends the next program before the unit asked for it),
+//   and ALSA's input thread rebuilds system-exclusive messages with one byte
+//   assembler for all its ports, so a dump delivered in pieces would be
+//   spliced with its own copy. The output is reopened every time: closing it
+//   loses nothing incoming, and nothing is sent while the ports change.
 //
-// Only one thread at a time waits in m_messageLock: both inputs are open
-// only while the mark is set, when runs of the new input never reach the
-// lock, and deleting the old input waits for its run in progress to return.
+// Only one thread at a time waits in m_messageLock: two inputs are open only
+// while the mark is set, when runs never reach the lock, and deleting the old
+// input waits for its run in progress to return.
 void CMidiSetupComponent::openMIDIPort()
 {
     beginPortChange();
 
     // A port is opened by the identifier of the entry shown, so a device list
     // that changed since construction cannot open another device.
-    std::unique_ptr<juce::MidiInput> oldInput = std::move(m_pMidiInput);
-    const int inPos = m_pMidiInDeviceCombo->getSelectedId() - 1;
-    if (juce::isPositiveAndBelow(inPos, m_aMidiInDeviceInfos.size()))
+    auto selected = [](const juce::ComboBox& combo, const juce::Array<juce::MidiDeviceInfo>& infos) {
+        const int pos = combo.getSelectedId() - 1;
+        return juce::isPositiveAndBelow(pos, infos.size()) ? infos[pos].identifier : juce::String();
+    };
+    const juce::String inputId = selected(*m_pMidiInDeviceCombo, m_aMidiInDeviceInfos);
+    if (inputId != m_sMidiInputId || inputId.isEmpty())
     {
-        m_pMidiInput = juce::MidiInput::openDevice(m_aMidiInDeviceInfos[inPos].identifier, this);
-        if (m_pMidiInput != nullptr)
-            m_pMidiInput->start();
+        std::unique_ptr<juce::MidiInput> oldInput = std::move(m_pMidiInput);
+        const juce::String oldInputId = std::exchange(m_sMidiInputId, juce::String());
+        openInput(inputId);
+        closeInput(oldInput, oldInputId);
     }
-    if (m_inputStandIn)
-        m_inputStandIn(true);
-    closeInput(oldInput);
 
     closeOutput();
-    const int outPos = m_pMidiOutDeviceCombo->getSelectedId() - 1;
-    if (juce::isPositiveAndBelow(outPos, m_aMidiOutDeviceInfos.size()))
-        m_pMidiOutput = juce::MidiOutput::openDevice(m_aMidiOutDeviceInfos[outPos].identifier);
-    if (m_outputStandIn)
-        m_outputStandIn(true);
+    openOutput(selected(*m_pMidiOutDeviceCombo, m_aMidiOutDeviceInfos));
 
-    m_bPortsChanging = false;
+    endPortChange();
 }
 
 void CMidiSetupComponent::beginPortChange()
 {
-    m_bPortsChanging = true;
+    {
+        const juce::ScopedLock sl(m_deferredLock);
+        m_bPortsChanging = true;
+    }
     m_messageLock.abort();
 }
 
-void CMidiSetupComponent::closeInput(std::unique_ptr<juce::MidiInput>& input)
+// Runs on the message thread with the new ports open; no handler run can
+// hold the message-manager lock meanwhile (see openMIDIPort).
+void CMidiSetupComponent::endPortChange()
+{
+    std::vector<juce::MidiMessage> arrived;
+    {
+        const juce::ScopedLock sl(m_deferredLock);
+        m_bPortsChanging = false;
+        arrived.swap(m_aDeferred);
+        m_iDeferredBytes = 0;
+    }
+    for (const auto& message : arrived)
+        handleMessage(message);
+}
+
+void CMidiSetupComponent::openInput(const juce::String& identifier)
+{
+    if (identifier.isEmpty())
+        return;
+    if (m_inputStandIn)
+    {
+        m_inputStandIn(identifier, true);
+        m_sMidiInputId = identifier;
+        return;
+    }
+    m_pMidiInput = juce::MidiInput::openDevice(identifier, this);
+    if (m_pMidiInput != nullptr)
+    {
+        m_pMidiInput->start();
+        m_sMidiInputId = identifier;
+    }
+}
+
+void CMidiSetupComponent::closeInput(std::unique_ptr<juce::MidiInput>& input, const juce::String& identifier)
 {
     if (input != nullptr)
     {
         input->stop();
         input.reset();
     }
-    if (m_inputStandIn)
-        m_inputStandIn(false);
+    else if (m_inputStandIn && identifier.isNotEmpty())
+        m_inputStandIn(identifier, false);
+}
+
+void CMidiSetupComponent::openOutput(const juce::String& identifier)
+{
+    if (identifier.isEmpty())
+        return;
+    if (m_outputStandIn)
+    {
+        m_outputStandIn(identifier, true);
+        m_sMidiOutputId = identifier;
+        return;
+    }
+    m_pMidiOutput = juce::MidiOutput::openDevice(identifier);
+    if (m_pMidiOutput != nullptr)
+        m_sMidiOutputId = identifier;
 }
 
 void CMidiSetupComponent::closeOutput()
 {
-    m_pMidiOutput.reset();
-    if (m_outputStandIn)
-        m_outputStandIn(false);
-}
-
-// Takes the message-manager lock for one handler run unless the ports are
-// changing. tryEnter also returns false after an abort that came while nobody
-// was waiting, so a false result is only final once the mark is seen. Once
-// the application has posted its quit, the lock is never granted again.
-bool CMidiSetupComponent::enterMessageLock()
-{
-    while (!m_bPortsChanging)
-    {
-        auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-        if (messageManager == nullptr || messageManager->hasStopMessageBeenSent())
-            return false;
-        if (m_messageLock.tryEnter())
-        {
-            if (!m_bPortsChanging)
-                return true;
-            m_messageLock.exit();
-            return false;
-        }
-    }
-    return false;
+    const juce::String identifier = std::exchange(m_sMidiOutputId, juce::String());
+    if (m_pMidiOutput != nullptr)
+        m_pMidiOutput.reset();
+    else if (m_outputStandIn && identifier.isNotEmpty())
+        m_outputStandIn(identifier, false);
 }
 
 //==============================================================================
@@ -306,15 +366,52 @@ void CMidiSetupComponent::startRxAllProg()
 //==============================================================================
 // Receiving
 
+// One whole message at a time under the message-manager lock, never beside
+// the message thread's work on the same fields; while the ports change, kept
+// for the message thread (see openMIDIPort). tryEnter also returns false
+// after an abort that came while nobody was waiting, so a false result is
+// only final once the mark is seen. Once the application has posted its
+// quit, the lock is never granted again.
 void CMidiSetupComponent::handleIncomingMidiMessage(juce::MidiInput*, const juce::MidiMessage& message)
 {
-    // One whole message at a time, never beside the message thread's work on
-    // the same fields.
-    if (!enterMessageLock())
-        return;
+    while (!deferWhilePortsChange(message))
+    {
+        auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+        if (messageManager == nullptr || messageManager->hasStopMessageBeenSent())
+            return;
+        if (m_messageLock.tryEnter())
+        {
+            const bool changing = m_bPortsChanging;
+            if (!changing)
+                handleMessage(message);
+            m_messageLock.exit();
+            if (!changing)
+                return;
+        }
+    }
+}
+
+// True while the ports are changing: the message is then kept, unless it is
+// not system-exclusive or the queue is full (a transfer has one answer
+// outstanding, so only a flood from elsewhere fills it).
+bool CMidiSetupComponent::deferWhilePortsChange(const juce::MidiMessage& message)
+{
+    const juce::ScopedLock sl(m_deferredLock);
+    if (!m_bPortsChanging)
+        return false;
+    const int size = message.getRawDataSize();
+    if (message.isSysEx() && m_iDeferredBytes + size <= kDeferredBytesMax)
+    {
+        m_aDeferred.push_back(message);
+        m_iDeferredBytes += size;
+    }
+    return true;
+}
+
+void CMidiSetupComponent::handleMessage(const juce::MidiMessage& message)
+{
     if (message.isSysEx())
         handleUnitMessage(message.getRawData(), message.getRawDataSize());
-    m_messageLock.exit();
 }
 
 // data/size: the whole message as on the wire, F0 at byte 0.
@@ -391,6 +488,6 @@ void CMidiSetupComponent::reportHandOver()
 // Test seams
 
 void CMidiSetupComponent::setOutputSink(OutputSink sink) { m_outputSink = std::move(sink); }
-void CMidiSetupComponent::setInputStandIn(InputStandIn standIn) { m_inputStandIn = std::move(standIn); }
-void CMidiSetupComponent::setOutputStandIn(OutputStandIn standIn) { m_outputStandIn = std::move(standIn); }
+void CMidiSetupComponent::setInputStandIn(PortStandIn standIn) { m_inputStandIn = std::move(standIn); }
+void CMidiSetupComponent::setOutputStandIn(PortStandIn standIn) { m_outputStandIn = std::move(standIn); }
 void CMidiSetupComponent::setReportObserver(ReportObserver observer) { m_reportObserver = std::move(observer); }

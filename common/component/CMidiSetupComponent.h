@@ -3,6 +3,7 @@
 #include "CProgNameTable.h"
 #include <atomic>
 #include <functional>
+#include <vector>
 
 class ActionManager;
 
@@ -44,16 +45,20 @@ public:
     using OutputSink = std::function<void(const juce::MidiMessage&)>;
     void setOutputSink(OutputSink sink);
 
-    // Test seams: an input and an output that are not ports of the system.
-    // Each is called with true where a real one is opened (and, an input,
-    // started) and with false where one is deleted, in the same order, every
-    // time the ports are opened, whether or not a real port was there. Like
-    // the framework's, a stand-in may wait there for a handler run in
-    // progress; closing the input must stop all later runs of it.
-    using InputStandIn = std::function<void(bool open)>;
-    void setInputStandIn(InputStandIn standIn);
-    using OutputStandIn = std::function<void(bool open)>;
-    void setOutputStandIn(OutputStandIn standIn);
+    // Test seams: inputs and outputs that are not ports of the system. While
+    // one is set, the link calls it in place of opening (and, an input,
+    // starting) a port of the device with the given identifier (true) and of
+    // stopping and deleting it (false), in the same order. Like the
+    // framework's, a stand-in may wait there for a handler run in progress;
+    // closing an input must stop all later runs of it.
+    using PortStandIn = std::function<void(const juce::String& identifier, bool open)>;
+    void setInputStandIn(PortStandIn standIn);
+    void setOutputStandIn(PortStandIn standIn);
+
+    // Test seam: device lists in place of the system's, preselected as at
+    // construction. Opens and closes nothing.
+    void setDeviceLists(const juce::Array<juce::MidiDeviceInfo>& inputs,
+                        const juce::Array<juce::MidiDeviceInfo>& outputs);
 
     // Test seam: sees every progress report (percent, false) and every
     // hand-over of a finished reception (100, true), beside ActionManager.
@@ -80,13 +85,19 @@ public:
     juce::Array<juce::MidiDeviceInfo> m_aMidiOutDeviceInfos;
 
 private:
+    void fillDeviceLists(const juce::Array<juce::MidiDeviceInfo>& inputs,
+                         const juce::Array<juce::MidiDeviceInfo>& outputs);
     bool hasOutput() const;
     void sendSysEx(const unsigned char* bytesBetweenF0AndF7, int count);
 
-    bool enterMessageLock();
+    bool deferWhilePortsChange(const juce::MidiMessage& message);
     void beginPortChange();
-    void closeInput(std::unique_ptr<juce::MidiInput>& input);
+    void endPortChange();
+    void openInput(const juce::String& identifier);
+    void closeInput(std::unique_ptr<juce::MidiInput>& input, const juce::String& identifier);
+    void openOutput(const juce::String& identifier);
     void closeOutput();
+    void handleMessage(const juce::MidiMessage& message);
     void handleUnitMessage(const juce::uint8* data, int size);
     void handleProgDump(const juce::uint8* data, int size);
     void handleDataLoadCompleted();
@@ -100,14 +111,26 @@ private:
     int m_iRxNextProgNo;
     unsigned char m_ucRxGatherData[kProgDumpBlockSize];
 
+    // The devices of the open ports (a real one or a stand-in's), empty
+    // while none is open.
+    juce::String m_sMidiInputId;
+    juce::String m_sMidiOutputId;
+
     // The handler waits for the message thread through this lock, which the
     // message thread makes give up while the ports change (see openMIDIPort).
     juce::MessageManager::Lock m_messageLock;
+    // The mark that the ports are changing, and the system-exclusive
+    // messages that arrived meanwhile, in arrival order, for the message
+    // thread to handle once the ports are open. The mark is changed and the
+    // queue appended to and taken only under m_deferredLock.
     std::atomic<bool> m_bPortsChanging;
+    juce::CriticalSection m_deferredLock;
+    std::vector<juce::MidiMessage> m_aDeferred;
+    int m_iDeferredBytes;
 
     OutputSink m_outputSink;
-    InputStandIn m_inputStandIn;
-    OutputStandIn m_outputStandIn;
+    PortStandIn m_inputStandIn;
+    PortStandIn m_outputStandIn;
     ReportObserver m_reportObserver;
 
     JUCE_DECLARE_NON_COPYABLE(CMidiSetupComponent)

@@ -65,6 +65,7 @@ struct LinkedUnit
     {
         link = std::make_unique<CMidiSetupComponent>();
         unit = std::make_unique<EmulatedUnit>(*link);
+        link->openMIDIPort();
         link->setReportObserver([this](int percent, bool handOver) {
             if (handOver)
                 ++handOvers;
@@ -526,19 +527,18 @@ TEST(DeviceLinkClosing, NeverWaitsForAHandlerRunThatWaitsForTheMessageThread)
             Watchdog watchdog(c.name);
             c.close(t);
         }
-        // The run that waited gave up and did nothing.
+        // The run that waited gave up.
         EXPECT_GT(t.unit->deliveriesReturned(), returnedBefore);
         if (!c.linkLives)
         {
+            // What arrived while the link was deleted is never handled.
+            EXPECT_TRUE(t.progress.empty());
+            EXPECT_EQ(t.handOvers, 0);
             t.unit->stopFlood();
             continue;
         }
-        EXPECT_FALSE(t.link->m_bConnected);
-        EXPECT_TRUE(t.progress.empty());
-        EXPECT_EQ(t.handOvers, 0);
-        EXPECT_EQ(t.link->m_iTxProgNo, 0);
 
-        // The input open again, the flood is handled as usual.
+        // The flood is handled as usual, what came during the change included.
         EXPECT_TRUE(pumpUntil([&] { return t.link->m_bConnected && !t.progress.empty(); }, kWait));
         t.unit->stopFlood();
         ASSERT_TRUE(t.settle());

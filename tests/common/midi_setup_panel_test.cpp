@@ -122,32 +122,56 @@ TEST(MidiSetupPanel, DrawsItsBackgroundFrameAndTitles)
     EXPECT_EQ(darkPixels({5, 110, 310, 55}), 0);
 }
 
-TEST(MidiSetupPanel, OkHidesThePanelReopensThePortsAndAsksForTheUnit)
+// An unchanged input stays open as it is; a changed one is opened and started
+// before the old one is closed, so that an input stays open throughout. The
+// output is closed and opened again at every OK.
+TEST(MidiSetupPanel, OkHidesThePanelKeepsAnUnchangedInputReopensTheOutputAndAsksForTheUnit)
 {
+    const juce::MidiDeviceInfo keys{"USB Keys", "keys"}, unit{"Kestrum QX", "unit"};
     std::vector<Bytes> wire;
-    std::vector<bool> inputOpen, outputOpen; // outlive the panel, which closes its ports when deleted
+    std::vector<juce::String> ports; // outlives the panel, which closes its ports when deleted
     CMidiSetupComponent panel;
+    panel.setDeviceLists({keys, unit}, {keys, unit});
     panel.setOutputSink([&](const juce::MidiMessage& m) { wire.push_back(EmulatedUnit::toBytes(m)); });
-    panel.setInputStandIn([&](bool open) { inputOpen.push_back(open); });
-    panel.setOutputStandIn([&](bool open) { outputOpen.push_back(open); });
+    panel.setInputStandIn([&](const juce::String& id, bool open) { ports.push_back((open ? "in+ " : "in- ") + id); });
+    panel.setOutputStandIn([&](const juce::String& id, bool open) { ports.push_back((open ? "out+ " : "out- ") + id); });
+    panel.openMIDIPort(); // as at start-up: the preselected unit
+    EXPECT_EQ(ports, (std::vector<juce::String>{"in+ unit", "out+ unit"}));
     panel.m_bConnected = true;
 
     juce::TextButton other("other");
     panel.setVisible(true);
+    ports.clear();
     panel.buttonClicked(&other);
     panel.comboBoxChanged(panel.m_pMidiInDeviceCombo);
     EXPECT_TRUE(panel.isVisible());
     EXPECT_TRUE(wire.empty());
-    EXPECT_TRUE(inputOpen.empty());
-    EXPECT_TRUE(outputOpen.empty());
+    EXPECT_TRUE(ports.empty());
 
-    panel.buttonClicked(panel.m_pOKButton);
-    EXPECT_FALSE(panel.isVisible());
-    // The new input is started before the old one is closed, so that an input
-    // stays open throughout; the output is closed, then opened again.
-    EXPECT_EQ(inputOpen, (std::vector<bool>{true, false}));
-    EXPECT_EQ(outputOpen, (std::vector<bool>{false, true}));
-    ASSERT_EQ(wire.size(), 1u);
-    EXPECT_EQ(wire[0], (Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}));
-    EXPECT_TRUE(panel.m_bConnected) << "reopening keeps the connected flag";
+    struct Step
+    {
+        const char* name;
+        juce::MidiDeviceInfo input, output;
+        std::vector<juce::String> ports;
+    };
+    const std::vector<Step> steps = {
+        {"nothing changed", unit, unit, {"out- unit", "out+ unit"}},
+        {"another input", keys, unit, {"in+ keys", "in- unit", "out- unit", "out+ unit"}},
+        {"the input back, another output", unit, keys, {"in+ unit", "in- keys", "out- unit", "out+ keys"}},
+        {"another output only", unit, unit, {"out- keys", "out+ unit"}},
+    };
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE(step.name);
+        EmulatedUnit::choosePorts(panel, step.input, step.output);
+        panel.setVisible(true);
+        ports.clear();
+        wire.clear();
+        panel.buttonClicked(panel.m_pOKButton);
+        EXPECT_FALSE(panel.isVisible());
+        EXPECT_EQ(ports, step.ports);
+        ASSERT_EQ(wire.size(), 1u);
+        EXPECT_EQ(wire[0], (Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}));
+        EXPECT_TRUE(panel.m_bConnected) << "reopening keeps the connected flag";
+    }
 }

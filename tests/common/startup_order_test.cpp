@@ -51,10 +51,13 @@ TEST(StartupOrder, VersionBoxThenCommandTargetThenPortsThenIdentityRequests)
     });
     KSPLLibComponent::setMidiSetupHook([&](CMidiSetupComponent* link) {
         noteCommandTarget();
-        link->setInputStandIn([&](bool open) {
+        const juce::MidiDeviceInfo unit{"Kestrum QX", "unit"};
+        link->setDeviceLists({unit}, {unit});
+        link->setInputStandIn([&](const juce::String&, bool open) {
             if (open)
                 events.push_back("ports opened");
         });
+        link->setOutputStandIn([](const juce::String&, bool) {});
         link->setOutputSink([&](const juce::MidiMessage& m) {
             if (bytesOf(m) == kIdentityRequest)
             {

@@ -66,6 +66,7 @@ struct Transfer : ::testing::Test
 
     Transfer()
     {
+        link->openMIDIPort();
         parent.setSize(800, 600);
         parent.addChildComponent(progress);
         table->setSize(800, 600);

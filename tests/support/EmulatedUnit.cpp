@@ -1,6 +1,12 @@
 #include "EmulatedUnit.h"
 #include "CMidiSetupComponent.h"
+#include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace
 {
@@ -18,6 +24,19 @@ bool hasUnitHeader(const EmulatedUnit::Bytes& m, juce::uint8 function)
     return m.size() > 7 && std::equal(std::begin(kHeader), std::end(kHeader), m.begin()) && m[6] == function
            && m.back() == 0xF7;
 }
+
+// A message that asks the unit for an answer, and one of those answers.
+bool isQuestion(const EmulatedUnit::Bytes& m) { return hasUnitHeader(m, 0x1C) || hasUnitHeader(m, 0x4C); }
+bool isAnswer(const EmulatedUnit::Bytes& m) { return hasUnitHeader(m, 0x4C) || hasUnitHeader(m, 0x23); }
+
+// The state letter of a thread of this process ('S' while it waits).
+char threadState(int tid)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() ? text[close + 2] : '?';
+}
 } // namespace
 
 EmulatedUnit::EmulatedUnit(CMidiSetupComponent& link, juce::uint32 programSeed)
@@ -34,9 +53,10 @@ EmulatedUnit::EmulatedUnit(CMidiSetupComponent& link, juce::uint32 programSeed)
         m_programs.insert(m_programs.end(), dump.begin(), dump.end());
     }
 
+    link.setDeviceLists({otherDevice(), unitDevice()}, {otherDevice(), unitDevice()});
     link.setOutputSink([this](const juce::MidiMessage& m) { takeFromLink(m); });
-    link.setInputStandIn([this](bool open) { setInputOpen(open); });
-    link.setOutputStandIn([this](bool open) { setOutputOpen(open); });
+    link.setInputStandIn([this](const juce::String& id, bool open) { setInputOpen(id, open); });
+    link.setOutputStandIn([this](const juce::String& id, bool open) { setOutputOpen(id, open); });
     m_thread = std::thread([this] { run(); });
 }
 
@@ -61,6 +81,22 @@ void EmulatedUnit::disconnect()
         m_link->setOutputStandIn(nullptr);
         m_link = nullptr;
     }
+}
+
+juce::MidiDeviceInfo EmulatedUnit::unitDevice() { return {"Kestrum QX MIDI 1", "emulated-unit"}; }
+juce::MidiDeviceInfo EmulatedUnit::otherDevice() { return {"USB MIDI Interface", "emulated-other"}; }
+
+void EmulatedUnit::choosePorts(CMidiSetupComponent& link, const juce::MidiDeviceInfo& input,
+                               const juce::MidiDeviceInfo& output)
+{
+    auto choose = [](juce::ComboBox& combo, const juce::Array<juce::MidiDeviceInfo>& infos,
+                     const juce::MidiDeviceInfo& device) {
+        for (int i = 0; i < infos.size(); ++i)
+            if (infos[i].identifier == device.identifier)
+                combo.setSelectedId(i + 1, juce::sendNotification);
+    };
+    choose(*link.m_pMidiInDeviceCombo, link.m_aMidiInDeviceInfos, input);
+    choose(*link.m_pMidiOutDeviceCombo, link.m_aMidiOutDeviceInfos, output);
 }
 
 //==============================================================================
@@ -90,11 +126,26 @@ void EmulatedUnit::goSilentAfter(int answered)
     m_silentAfter = answered;
 }
 
+void EmulatedUnit::holdAnswerFor(int progNo)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_holdFor.push_back(progNo);
+}
+
+void EmulatedUnit::answerAtNextPortChange()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_answerAtPortChange = true;
+}
+
+void EmulatedUnit::setAlsoOnOtherDevice(bool alsoThere) { m_alsoOnOther = alsoThere; }
+
 void EmulatedUnit::answerLate()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_silentAfter = -1;
+        m_answerAtPortChange = false;
         for (auto& m : m_held)
             m_queue.push_back({false, std::move(m)});
         m_held.clear();
@@ -167,6 +218,35 @@ std::vector<EmulatedUnit::Bytes> EmulatedUnit::received() const
     return m_received;
 }
 
+int EmulatedUnit::unheardCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_unheard;
+}
+
+int EmulatedUnit::mostOutstanding() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_mostOutstanding;
+}
+
+int EmulatedUnit::inputOpenings() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_inputOpenings;
+}
+
+std::vector<juce::String> EmulatedUnit::openInputs() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_inputsSeen;
+}
+
+bool EmulatedUnit::answerWaitsInHandler() const
+{
+    return m_answerInDelivery && threadState(m_threadId) == 'S';
+}
+
 int EmulatedUnit::heldCount() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -204,51 +284,99 @@ void EmulatedUnit::takeFromLink(const juce::MidiMessage& message)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        const bool heard = std::any_of(m_outputs.begin(), m_outputs.end(),
+                                       [this](const juce::String& id) { return reaches(id); });
+        if (!heard)
+        {
+            ++m_unheard;
+            return;
+        }
         m_received.push_back(toBytes(message));
+        if (isQuestion(m_received.back()))
+            m_mostOutstanding = std::max(m_mostOutstanding, ++m_outstanding);
         m_queue.push_back({true, m_received.back()});
     }
     m_wake.notify_all();
 }
 
-void EmulatedUnit::setInputOpen(bool open)
+void EmulatedUnit::beforePortOperation(bool output)
 {
-    std::lock_guard<std::mutex> lock(m_portMutex);
-    if (open)
-    {
-        // Starting the thread again does nothing while the old one still runs.
-        if (++m_openInputs == 1 && deliveringThreadGone())
-            m_threadEnding = false;
-    }
-    else if (m_openInputs > 0 && --m_openInputs == 0 && !m_threadEnding)
-    {
-        m_threadEndsAtMs = nowMs() + kInputThreadExitMs;
-        m_threadEnding = true;
-    }
-}
-
-void EmulatedUnit::setOutputOpen(bool)
-{
+    const int started = m_deliveriesStarted;
     bool flooding;
+    bool answering = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         flooding = !m_flood.empty();
+        if (m_answerAtPortChange && !m_held.empty())
+        {
+            for (auto& m : m_held)
+                m_queue.push_back({false, std::move(m)});
+            m_held.clear();
+            m_answerAtPortChange = false;
+            answering = true;
+        }
     }
-    if (flooding && m_openInputs > 0 && !deliveringThreadGone())
-    {
-        const int started = m_deliveriesStarted;
+    if (answering)
+        m_wake.notify_all();
+    if (((flooding && output) || answering) && m_openInputCount > 0 && deliveringThreadAlive())
         for (int i = 0; i < 1000 && m_deliveriesStarted == started; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void EmulatedUnit::setInputOpen(const juce::String& identifier, bool open)
+{
+    beforePortOperation(false);
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    if (open)
+    {
+        m_inputs.push_back(identifier);
+        // Starting the thread again does nothing while the old one still runs.
+        if (m_inputs.size() == 1 && !deliveringThreadAlive())
+        {
+            m_threadEnding = false;
+            m_threadStarted = true;
+        }
     }
+    else
+    {
+        const auto it = std::find(m_inputs.begin(), m_inputs.end(), identifier);
+        if (it != m_inputs.end())
+            m_inputs.erase(it);
+        if (m_inputs.empty() && deliveringThreadAlive() && !m_threadEnding)
+        {
+            m_threadEndsAtMs = nowMs() + kInputThreadExitMs;
+            m_threadEnding = true;
+        }
+    }
+    m_openInputCount = (int) m_inputs.size();
+    std::lock_guard<std::mutex> stateLock(m_mutex);
+    m_inputOpenings += open ? 1 : 0;
+    m_inputsSeen = m_inputs;
+}
+
+void EmulatedUnit::setOutputOpen(const juce::String& identifier, bool open)
+{
+    beforePortOperation(true);
     // Opening or deleting an output waits for the delivery in progress too.
     std::lock_guard<std::mutex> lock(m_portMutex);
+    std::lock_guard<std::mutex> stateLock(m_mutex);
+    if (open)
+        m_outputs.push_back(identifier);
+    else if (const auto it = std::find(m_outputs.begin(), m_outputs.end(), identifier); it != m_outputs.end())
+        m_outputs.erase(it);
 }
 
-bool EmulatedUnit::deliveringThreadGone() const
+bool EmulatedUnit::reaches(const juce::String& identifier) const
 {
-    return m_threadEnding && nowMs() >= m_threadEndsAtMs;
+    return identifier == unitDevice().identifier || (m_alsoOnOther && identifier == otherDevice().identifier);
 }
 
-bool EmulatedUnit::inputDeaf() const { return m_openInputs > 0 && deliveringThreadGone(); }
+bool EmulatedUnit::deliveringThreadAlive() const
+{
+    return m_threadStarted && !(m_threadEnding && nowMs() >= m_threadEndsAtMs);
+}
+
+bool EmulatedUnit::inputDeaf() const { return m_openInputCount > 0 && !deliveringThreadAlive(); }
 
 std::vector<EmulatedUnit::Bytes> EmulatedUnit::answer(const Bytes& m)
 {
@@ -295,6 +423,13 @@ std::vector<EmulatedUnit::Bytes> EmulatedUnit::answer(const Bytes& m)
     if (answers.empty())
         return answers;
 
+    const auto holdFor = isQuestion(m) ? std::find(m_holdFor.begin(), m_holdFor.end(), (int) m[8]) : m_holdFor.end();
+    if (holdFor != m_holdFor.end())
+    {
+        m_holdFor.erase(holdFor);
+        m_held.insert(m_held.end(), answers.begin(), answers.end());
+        return {};
+    }
     if (m_silentAfter >= 0 && m_answered >= m_silentAfter)
     {
         m_held.insert(m_held.end(), answers.begin(), answers.end());
@@ -308,6 +443,7 @@ std::vector<EmulatedUnit::Bytes> EmulatedUnit::answer(const Bytes& m)
 
 void EmulatedUnit::run()
 {
+    m_threadId = (int) ::syscall(SYS_gettid);
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;)
     {
@@ -332,24 +468,40 @@ void EmulatedUnit::run()
         {
             if (delay > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            const bool isAnAnswer = isAnswer(a);
+            if (isAnAnswer)
+            {
+                lock.lock();
+                m_outstanding = std::max(0, m_outstanding - 1);
+                lock.unlock();
+            }
+            m_answerInDelivery = isAnAnswer;
             deliver(a);
+            m_answerInDelivery = false;
         }
         lock.lock();
         m_busy = false;
     }
 }
 
+// To every open input of a device the unit is on, one after the other; the
+// inputs cannot change meanwhile, since every port operation waits here.
 void EmulatedUnit::deliver(const Bytes& message)
 {
     std::lock_guard<std::mutex> lock(m_portMutex);
-    if (!m_portOpen || m_link == nullptr || m_openInputs == 0 || deliveringThreadGone())
+    if (!m_portOpen || m_link == nullptr || !deliveringThreadAlive())
         return;
     const juce::MidiMessage midi(message.data(), (int) message.size());
-    m_deliveryInProgress = true;
-    ++m_deliveriesStarted;
-    const auto start = std::chrono::steady_clock::now();
-    m_link->handleIncomingMidiMessage(nullptr, midi);
-    m_handlerNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
-    m_deliveryInProgress = false;
-    ++m_deliveriesReturned;
+    for (const auto& input : m_inputs)
+    {
+        if (!reaches(input))
+            continue;
+        m_deliveryInProgress = true;
+        ++m_deliveriesStarted;
+        const auto start = std::chrono::steady_clock::now();
+        m_link->handleIncomingMidiMessage(nullptr, midi);
+        m_handlerNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+        m_deliveryInProgress = false;
+        ++m_deliveriesReturned;
+    }
 }

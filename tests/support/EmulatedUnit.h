@@ -13,17 +13,24 @@ class CMidiSetupComponent;
 // A Kestrum QX of our own on the other end of the device link, since the test
 // machines have no MIDI ports. It takes what the link sends through the
 // link's output sink and answers on a thread of its own through the link's
-// handleIncomingMidiMessage, as a MIDI input thread does. It stands in for the
-// link's input and output ports too, modelled on the ALSA client: a delivery
-// holds a lock that opening or closing either port also takes (so a port
-// operation waits for the handler run in progress); and one delivering thread
-// serves all inputs: closing the last open input makes it end
-// kInputThreadExitMs later, an input started before then does not start it
-// again, and then nothing is delivered until the last input is closed and
-// one opened again after that time. The link's input counts as open from the
-// unit's construction. While it floods, opening or closing the output first
-// waits (up to a second) until a delivery has begun, as one under continuous
-// traffic nearly always finds one under way.
+// handleIncomingMidiMessage, as a MIDI input thread does.
+//
+// It stands in for the link's ports too, modelled on the ALSA client. The
+// link is given two devices, each with an input and an output: the unit's
+// own (preselected) and another one where the unit is absent unless
+// setAlsoOnOtherDevice says so. The link's ports are those it opens, each of
+// a device. A delivery holds a lock that opening or closing any port also
+// takes (so a port operation waits for the handler run in progress). One
+// delivering thread serves all inputs: it hands each message of the unit to
+// every open input of a device the unit is on, so two open inputs of the
+// unit's device both get every message. It starts with the first input
+// opened; closing the last open input makes it end kInputThreadExitMs later,
+// an input started before then does not start it again, and then nothing is
+// delivered until the last input is closed and one opened again after that
+// time. While it floods, opening or closing an output first waits (up to a
+// second) until a delivery has begun, as one under continuous traffic nearly
+// always finds one under way. The unit hears what the link sends only while
+// the link's open output is of a device the unit is on.
 //
 // It holds 100 programs, answers the identity request with its identity
 // reply, a program dump request with that program's dump, a program dump with
@@ -45,11 +52,19 @@ public:
         Duplicated    // sent twice
     };
 
+    // Gives the link the two devices (the unit's preselected) and its seams;
+    // opens nothing.
     explicit EmulatedUnit(CMidiSetupComponent& link, juce::uint32 programSeed = 1);
     ~EmulatedUnit();
 
     // Takes the unit's seams out of the link (for a link that outlives it).
     void disconnect();
+
+    static juce::MidiDeviceInfo unitDevice();
+    static juce::MidiDeviceInfo otherDevice();
+    // Selects these devices in the link's lists, as a user does in MIDI Setup.
+    static void choosePorts(CMidiSetupComponent& link, const juce::MidiDeviceInfo& input,
+                            const juce::MidiDeviceInfo& output);
 
     // Knobs; each may be turned at any time.
     void setReplyDelay(int milliseconds);
@@ -57,10 +72,18 @@ public:
     static Bytes standardIdentityReply();
     // Answers after the first `answered` are held back until answerLate().
     void goSilentAfter(int answered);
+    // The answer to the request for, or the dump of, this program is held
+    // back until answerLate().
+    void holdAnswerFor(int progNo);
     void answerLate();
+    // The answers held back are sent at the link's next port operation, which
+    // waits until their delivery has begun.
+    void answerAtNextPortChange();
     void setDumpFault(int progNo, DumpFault fault);
     // A note on, a controller and a note off before every answer.
     void setNoiseBetween(bool noise);
+    // The unit is reached through the other device as well.
+    void setAlsoOnOtherDevice(bool alsoThere);
 
     // Sends a message of the unit's own, unasked, from its thread.
     void inject(const Bytes& message);
@@ -72,11 +95,21 @@ public:
     Bytes programDump(int progNo) const;
     Bytes programBlock() const; // its 100 dumps back to back
     Bytes currentProgram() const;
-    std::vector<Bytes> received() const; // what the link sent, in order
+    std::vector<Bytes> received() const; // what the link sent and the unit heard, in order
+    int unheardCount() const;            // what the link sent where the unit is absent
     int heldCount() const;
     bool idle() const; // nothing queued or being answered (a flood aside)
     int deliveriesReturned() const { return m_deliveriesReturned; }
     bool deliveryInProgress() const { return m_deliveryInProgress; }
+    // An answer is being delivered and the delivering thread sleeps inside
+    // the link's handler, waiting for the message thread.
+    bool answerWaitsInHandler() const;
+    // The most requests and dumps the link had sent at one time that the
+    // unit had not yet begun to answer; lock-step keeps it at 1.
+    int mostOutstanding() const;
+    // How often the link opened an input, and the devices of those open now.
+    int inputOpenings() const;
+    std::vector<juce::String> openInputs() const;
     // Time spent inside the link's handler, all runs together.
     std::int64_t handlerNanoseconds() const { return m_handlerNanoseconds; }
 
@@ -98,9 +131,11 @@ private:
 
     void run();
     void takeFromLink(const juce::MidiMessage& message);
-    void setInputOpen(bool open);
-    void setOutputOpen(bool open);
-    bool deliveringThreadGone() const;
+    void beforePortOperation(bool output);
+    void setInputOpen(const juce::String& identifier, bool open);
+    void setOutputOpen(const juce::String& identifier, bool open);
+    bool reaches(const juce::String& identifier) const;
+    bool deliveringThreadAlive() const;
     std::vector<Bytes> answer(const Bytes& message); // under m_mutex
     void deliver(const Bytes& message);
 
@@ -118,26 +153,40 @@ private:
     Bytes m_programs;
     Bytes m_currentProgram;
     std::vector<Bytes> m_received;
+    int m_unheard = 0;
     Bytes m_identityReply;
     int m_replyDelay = 0;
     int m_silentAfter = -1;
     int m_answered = 0;
+    std::vector<int> m_holdFor;
+    bool m_answerAtPortChange = false;
     std::vector<Bytes> m_held;
     std::vector<DumpFault> m_dumpFaults;
     bool m_noise = false;
+    int m_outstanding = 0;
+    int m_mostOutstanding = 0;
+    std::vector<juce::String> m_outputs; // the link's open outputs
+    int m_inputOpenings = 0;
+    std::vector<juce::String> m_inputsSeen; // a copy of m_inputs for the test
 
     // The ports it stands in for; every port operation takes m_portMutex and
-    // so waits for the delivery in progress. The input's state is written
-    // under it and read by the test without it (a delivery may hold it).
+    // so waits for the delivery in progress. The inputs are written under it;
+    // the delivering thread's state is read by the test without it (a
+    // delivery may hold it).
     std::mutex m_portMutex;
     bool m_portOpen = true; // attached to the link
-    std::atomic<int> m_openInputs{1};
+    std::vector<juce::String> m_inputs;
+    std::atomic<bool> m_alsoOnOther{false};
+    std::atomic<int> m_openInputCount{0};
+    std::atomic<bool> m_threadStarted{false};
     std::atomic<bool> m_threadEnding{false};
     std::atomic<std::int64_t> m_threadEndsAtMs{0}; // juce::Time::getMillisecondCounterHiRes
     std::atomic<bool> m_deliveryInProgress{false};
+    std::atomic<bool> m_answerInDelivery{false};
     std::atomic<int> m_deliveriesReturned{0};
     std::atomic<int> m_deliveriesStarted{0};
     std::atomic<std::int64_t> m_handlerNanoseconds{0};
+    std::atomic<int> m_threadId{0};
 
     std::thread m_thread;
 };
