@@ -15,8 +15,10 @@
 // Usage: kestrum_unit OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N]
 //                     [--pace-ms MS]
 // --name: its client name, and its port's name with " MIDI 1" after it
-// ("Kestrum QX" by default). SIGUSR1 starts a flood of note messages, N a
-// second (400 by default), on the same port as its answers; SIGUSR2 stops it.
+// ("Kestrum QX" by default). SIGUSR1 starts a flood of note messages on the
+// same port as its answers, SIGUSR2 stops it: at most N a second (400 by
+// default), and fewer where the program's last transfer without the flood
+// shows that it runs slower (see kNotesPerExchange).
 // SIGHUP paces the next transfer: each dump and data load completed answer
 // waits MS milliseconds (100 by default), so that the host can act in the
 // middle of it, except that a waiting answer is sent at once when a
@@ -50,6 +52,10 @@ constexpr int kPrograms = 100;
 constexpr size_t kDumpSize = 47;
 constexpr size_t kCurDumpSize = 45;
 constexpr size_t kPackedSize = 37;
+// Flood notes at most in the time the program takes for one exchange of a
+// transfer without the flood: about 3 ms on an idle machine (400 notes a
+// second, the most), 7 to 13 ms beside a full load (115 to 215 a second).
+constexpr double kNotesPerExchange = 1.5;
 const std::uint8_t kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
 
 volatile std::sig_atomic_t g_stop = 0;
@@ -136,7 +142,8 @@ public:
     bool open(const std::string& out, const std::string& name, double floodRate, double paceSeconds)
     {
         m_out = out;
-        m_floodInterval = 1.0 / floodRate;
+        m_floodShortestInterval = 1.0 / floodRate;
+        m_floodInterval = m_floodShortestInterval;
         m_paceSeconds = paceSeconds;
         m_logFile = std::fopen((out + "/unit.log").c_str(), "w");
         m_dumpsFile = std::fopen((out + "/unit-dumps.bin").c_str(), "wb");
@@ -169,18 +176,18 @@ public:
         snd_seq_poll_descriptors(m_seq, fds.data(), (unsigned) count, POLLIN);
         const double start = now();
         double nextNote = 0;
-        bool flooding = false;
         while (!g_stop)
         {
             const double t = now();
             if (t - start > seconds)
                 break;
-            if ((g_flood != 0) != flooding)
+            if ((g_flood != 0) != m_flooding)
             {
-                flooding = g_flood != 0;
+                m_flooding = g_flood != 0;
                 nextNote = t;
-                log(flooding ? "flood on" : "flood off, " + std::to_string(m_floodSent) + " notes sent, "
-                                                    + std::to_string(m_floodDropped) + " dropped");
+                log(m_flooding ? "flood on, " + std::to_string((int) (1 / m_floodInterval + 0.5)) + " notes a second"
+                               : "flood off, " + std::to_string(m_floodSent) + " notes sent, "
+                                     + std::to_string(m_floodDropped) + " dropped");
             }
             if (g_pace != 0)
             {
@@ -188,7 +195,7 @@ public:
                 m_pacing = true;
                 log("pacing on, " + std::to_string((int) (m_paceSeconds * 1000)) + " ms an answer");
             }
-            if (flooding)
+            if (m_flooding)
                 while (nextNote <= t)
                 {
                     sendNote();
@@ -197,7 +204,7 @@ public:
             while (!m_waiting.empty() && m_waiting.front().due <= now())
                 sendWaiting("");
             double wake = t + 0.1;
-            if (flooding)
+            if (m_flooding)
                 wake = std::min(wake, nextNote);
             if (!m_waiting.empty())
                 wake = std::min(wake, m_waiting.front().due);
@@ -320,6 +327,7 @@ private:
         else if (m.size() == 10 && hasUnitHeader(m, 0x1C) && m[7] == 0x20 && m[8] < kPrograms)
         {
             const int p = m[8];
+            timeExchange();
             if (p == 0)
                 beginReception();
             const auto from = m_programs.begin() + (long) (p * kDumpSize);
@@ -328,6 +336,7 @@ private:
         }
         else if (isProgramDump(m))
         {
+            timeExchange();
             std::copy(m.begin(), m.end(), m_programs.begin() + (long) (m[8] * kDumpSize));
             answer({0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7},
                    m[8] == kPrograms - 1 ? Ends::transmit : Ends::nothing);
@@ -394,9 +403,45 @@ private:
         const Answer a = m_waiting.front();
         m_waiting.erase(m_waiting.begin());
         send(a.message, note);
+        m_answeredAt = now();
         if (a.ends == Ends::reception)
             finishReception();
-        if (a.ends != Ends::nothing && m_pacing)
+        if (a.ends != Ends::nothing)
+            finishTransfer();
+    }
+
+    void timeExchange()
+    {
+        if (m_answeredAt > 0)
+        {
+            m_exchangeSum += now() - m_answeredAt;
+            ++m_exchanges;
+        }
+        m_answeredAt = 0;
+    }
+
+    // The flood keeps to a rate the program takes with time to spare: a
+    // program that falls behind handles nothing else (its message thread
+    // serves one lock request after another), and the answers of a transfer
+    // wait behind every note queued before them. Its time for an exchange
+    // of a transfer without the flood measures how fast it runs here, now.
+    void finishTransfer()
+    {
+        m_answeredAt = 0;
+        if (m_exchanges > 0)
+        {
+            const double exchange = m_exchangeSum / m_exchanges;
+            std::string line = "the program took " + std::to_string((int) (exchange * 1000 + 0.5)) + " ms an exchange";
+            if (!m_flooding)
+            {
+                m_floodInterval = std::max(m_floodShortestInterval, exchange / kNotesPerExchange);
+                line += "; a flood would have " + std::to_string((int) (1 / m_floodInterval + 0.5)) + " notes a second";
+            }
+            log(line);
+        }
+        m_exchangeSum = 0;
+        m_exchanges = 0;
+        if (m_pacing)
         {
             m_pacing = false;
             log("pacing off");
@@ -451,9 +496,12 @@ private:
     int m_receptions = 0;
     int m_receivedCount = 0, m_sentCount = 0;
     long m_floodSent = 0, m_floodDropped = 0;
-    double m_floodInterval = 1.0 / 400;
+    double m_floodShortestInterval = 1.0 / 400, m_floodInterval = 1.0 / 400;
+    // The program's time from an answer to its next message in a transfer.
+    double m_answeredAt = 0, m_exchangeSum = 0;
+    int m_exchanges = 0;
     double m_paceSeconds = 0.1;
-    bool m_pacing = false;
+    bool m_pacing = false, m_flooding = false;
     FILE* m_logFile = nullptr;
     FILE* m_dumpsFile = nullptr;
 };
