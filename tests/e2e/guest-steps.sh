@@ -17,6 +17,9 @@ export KSQX_SOURCE_DIR="$SRC" KSQX_BUILD_DIR="$OUT"
 source "$SRC/tests/gui/lib.sh"
 
 step() { echo "[$(cut -d' ' -f1 /proc/uptime)] $*"; }
+# retried WHAT: notes a click or key that is done again (on stderr, since
+# some helpers print their result), for whoever reads a slow run's log.
+retried() { echo "[$(cut -d' ' -f1 /proc/uptime)] again: $*" >&2; }
 
 # Every wait below is for a condition; its bound is sized for a guest that
 # runs several times slower than on an idle machine (a software CPU beside a
@@ -84,6 +87,31 @@ wait_new_window() {
   fail "no new window within ${secs}s"
 }
 
+# popup_within SECONDS: prints the program's window that is not the main
+# window (a menu or list that has opened) once there is one; false after
+# SECONDS.
+popup_within() {
+  local end=$((SECONDS + $1)) id
+  while [ "$SECONDS" -lt "$end" ]; do
+    id=$(xdotool search --onlyvisible --pid "$main_pid" 2>/dev/null | grep -vx "$win" | tail -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# gone_within ID SECONDS: true once that window is no longer on screen,
+# false when it still is after SECONDS (one query a look, which stays quick
+# on a loaded machine).
+gone_within() {
+  local end=$((SECONDS + $2))
+  while [ "$SECONDS" -lt "$end" ]; do
+    xwininfo -id "$1" 2>/dev/null | grep -q IsViewable || return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # open_menu X: clicks the menu bar's title at x (in the window) until its
 # menu opens; prints the menu's window. A click that a loaded machine
 # dropped opens nothing and is repeated.
@@ -92,7 +120,8 @@ open_menu() {
   for _ in 1 2 3; do
     xdotool windowactivate --sync "$win" 2>/dev/null || true
     xdotool mousemove --sync --window "$win" "$1" 34 click 1
-    popup=$( (wait_other_window "$main_pid" "$win" 30) 2>/dev/null) && { echo "$popup"; return 0; }
+    popup=$(popup_within 30) && { echo "$popup"; return 0; }
+    retried "the menu at x $1 did not open"
   done
   fail "the menu at x $1 did not open for three clicks"
 }
@@ -111,7 +140,8 @@ pick_from_popup() {
   for _ in 1 2 3 4 5; do
     sleep 0.5
     xdotool click 1
-    id_gone_within "$popup" 30 && return 0
+    gone_within "$popup" 4 && return 0
+    retried "the menu $popup stayed up after a click on its entry $2"
   done
   fail "the menu $popup did not take a click on its entry $2 of $3"
 }
@@ -127,7 +157,8 @@ start_transfer() {
     sleep 0.5
     xdotool key $(printf 'Down %.0s' $(seq 1 "$1")) Return
     box=$( (wait_window "$2" 20) 2>/dev/null) && { answer_box_id "$box" Return; return 0; }
-    id_gone_within "$popup" 1 || xdotool key Escape
+    retried "File's entry $1 brought no '$2' box"
+    gone_within "$popup" 1 || xdotool key Escape
   done
   fail "File's entry $1 brought no '$2' box"
 }
@@ -169,6 +200,7 @@ press_midi_setup_ok() {
     click_at $((PX + 162)) $((PY + 136))
     has_log "$IDENTITY_REQUEST" $((before + 1)) 5 && return 0
     midi_setup_shown || break
+    retried "MIDI Setup's OK was not taken"
   done
   has_log "$IDENTITY_REQUEST" $((before + 1)) 10 && return 0
   fail_saying_if_hung "MIDI Setup's OK sent no identity request"
@@ -247,13 +279,14 @@ expect_table_holds() {
   for _ in 1 2 3; do
     click_at "$ROW0_X" "$ROW0_Y"
     got=$(current_after "$before" 5) && break
+    retried "a click on the table's first row sent nothing"
   done
   [ -n "$got" ] || fail_saying_if_hung "a click on the table's first row sent no current program"
   [ "$got" = "program 0 of generation $g" ] || fail "the table's first row is $got, not program 0 of generation $g"
   for _ in 1 2 3 4 5 6; do
     before=$(log_count "^current: ")
     key_to "$win" Next
-    got=$(current_after "$before" 5) || continue
+    got=$(current_after "$before" 5) || { retried "Page Down sent nothing"; continue; }
     case "$got" in
       "program 50 of generation $g") ;;
       "program 99 of generation $g") return 0 ;;
@@ -373,7 +406,8 @@ choose_second_device() {
   local popup
   for _ in 1 2 3; do
     click_at $((PX + 192)) $((PY + $1 + 10))
-    popup=$( (wait_other_window "$main_pid" "$win" 30) 2>/dev/null) && break
+    popup=$(popup_within 30) && break
+    retried "the device list at $1 did not open"
   done
   [ -n "$popup" ] || fail "the device list at $1 did not open for three clicks"
   pick_from_popup "$popup" 2 2
