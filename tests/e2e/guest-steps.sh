@@ -50,13 +50,11 @@ numbers_since() { log_since "$1" | grep -- "$2" | awk '{ printf "%s ", $10 }'; }
 # has_log PATTERN COUNT SECONDS: true once the unit's log has COUNT such
 # lines, false after SECONDS.
 has_log() {
-  local n=0
-  for _ in $(seq 1 $(($3 * 10))); do
-    n=$(log_count "$1")
-    [ "${n:-0}" -ge "$2" ] && return 0
+  local end=$((SECONDS + $3))
+  until [ "$(log_count "$1")" -ge "$2" ]; do
+    [ "$SECONDS" -lt "$end" ] || return 1
     sleep 0.1
   done
-  return 1
 }
 
 # wait_log PATTERN COUNT SECONDS: until the unit's log has COUNT such lines.
@@ -306,7 +304,7 @@ receive_all() {
   wait_transfer "$mark" "$DUMP_REQUEST" "$what"
   expect_in_order "$mark" "$DUMP_REQUEST" "$what"
   RECEIVED=$(generation_sent "$mark")
-  progress_panel_gone
+  wait_progress_panel gone
   expect_table_holds "$RECEIVED"
 }
 
@@ -319,30 +317,27 @@ expect_transmitted() {
   echo "$2" >>"$UNIT_DIR/transmitted.list"
 }
 
-# progress_panel_gone: waits (up to 30 s) until the progress panel has faded
-# out, 3 s after the last program, so that it covers nothing clicked next:
-# its frame's grey 0xafafaf no longer at its top left corner.
-progress_panel_gone() {
+# progress_corner: sets PROG_X, PROG_Y, the progress panel's top left corner
+# on the screen (centred in the content area like MIDI Setup).
+progress_corner() {
   window_geometry "$win"
-  local px=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) py=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
-  for _ in $(seq 1 120); do
-    screenshot "$T/progress.png"
-    [ "$(pixel "$T/progress.png" $((px + 1)) $((py + 1)))" != AFAFAF ] && return 0
-    sleep 0.25
-  done
-  fail "the progress panel stayed on screen"
+  PROG_X=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) PROG_Y=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
 }
 
-# progress_panel_shown: waits (up to 30 s) until the progress panel is up.
-progress_panel_shown() {
-  window_geometry "$win"
-  local px=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) py=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
-  for _ in $(seq 1 120); do
+# wait_progress_panel shown|gone: waits (up to a minute) until the progress
+# panel is on screen, or has faded out (3 s after the last program) so that
+# it covers nothing clicked next: its frame's grey 0xafafaf at its top left
+# corner, or not.
+wait_progress_panel() {
+  local end=$((SECONDS + 60)) colour
+  progress_corner
+  while [ "$SECONDS" -lt "$end" ]; do
     screenshot "$T/progress.png"
-    [ "$(pixel "$T/progress.png" $((px + 1)) $((py + 1)))" = AFAFAF ] && return 0
+    colour=$(pixel "$T/progress.png" $((PROG_X + 1)) $((PROG_Y + 1)))
+    case "$1:$colour" in shown:AFAFAF) return 0 ;; gone:AFAFAF) ;; gone:*) return 0 ;; esac
     sleep 0.25
   done
-  fail "the progress panel did not show"
+  fail "the progress panel is not $1 after a minute"
 }
 
 # transfer_with_ok N BOX PATTERN WHAT: MIDI Setup's OK, ports unchanged, in
@@ -353,19 +348,19 @@ progress_panel_shown() {
 # the unit has seen 10 programs, OK is clicked. The unit must then see all
 # 100, each once and in order, OK's identity request among them. Sets MARK.
 transfer_with_ok() {
-  local item="$1" box="$2" pattern="$3" what="$4" paced ok_line last_line
+  local item="$1" box="$2" pattern="$3" what="$4" paced end ok_line last_line
   open_midi_setup
   paced=$(log_count "^pacing on")
   kill -HUP "$unit_pid"
   wait_log "^pacing on" $((paced + 1)) 10
   MARK=$(log_mark)
   start_transfer "$item" "$box"
-  for _ in $(seq 1 600); do
-    [ "$(log_since "$MARK" | grep -c -- "$pattern")" -ge 10 ] && break
+  end=$((SECONDS + 60))
+  until [ "$(log_since "$MARK" | grep -c -- "$pattern")" -ge 10 ]; do
+    [ "$SECONDS" -lt "$end" ] || fail_saying_if_hung "$what did not get going"
     sleep 0.1
   done
-  [ "$(log_since "$MARK" | grep -c -- "$pattern")" -ge 10 ] || fail_saying_if_hung "$what did not get going"
-  progress_panel_shown
+  wait_progress_panel shown
   press_midi_setup_ok
   wait_transfer "$MARK" "$pattern" "$what after MIDI Setup's OK"
   expect_in_order "$MARK" "$pattern" "$what after MIDI Setup's OK"
@@ -455,10 +450,9 @@ scenario_unit_not_preselected() {
 # here takes a few seconds and screenshots take about one, so a small X
 # client polls the panel's place instead, and keeps a picture of it.
 progress_watch_start() {
-  window_geometry "$win"
-  local px=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) py=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
+  progress_corner
   rm -f "$T/progress.stop" "$OUT/progress.seen"
-  python3 - "$px" "$py" 240 69 300 "$T/progress.stop" "$OUT/progress.seen" "$OUT/progress-second-transfer.ppm" <<'PY' &
+  python3 - "$PROG_X" "$PROG_Y" 240 69 300 "$T/progress.stop" "$OUT/progress.seen" "$OUT/progress-second-transfer.ppm" <<'PY' &
 import ctypes as c, os, sys, time
 x0, y0, w, h, secs = map(int, sys.argv[1:6]); stop, seen, picture = sys.argv[6:9]
 x = c.CDLL("libX11.so.6")
@@ -520,7 +514,7 @@ wait_log "$IDENTITY_REQUEST" 1 60
 wait_transfer 0 "$DUMP_REQUEST" "the start-up reception"
 expect_in_order 0 "$DUMP_REQUEST" "the start-up reception"
 RECEIVED=$(generation_sent 0)
-progress_panel_gone
+wait_progress_panel gone
 [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "a connection error box with the unit there"
 find_first_row
 expect_table_holds "$RECEIVED"
@@ -535,7 +529,7 @@ expect_transmitted "$mark" "$RECEIVED" "the transmission"
 step "100 programs transmitted: generation $RECEIVED"
 progress_watch_check
 step "progress panel shown on the second transfer"
-progress_panel_gone
+wait_progress_panel gone
 
 # OK on a quiet input: the framework's ALSA input thread, told to end when
 # the last input closes, is then asleep for up to 100 ms, and the program
@@ -548,13 +542,13 @@ step "OK on a quiet input: keys taken, generation $RECEIVED received and handed 
 
 transfer_with_ok 5 "Receive:" "$DUMP_REQUEST" "the reception"
 RECEIVED=$(generation_sent "$MARK")
-progress_panel_gone
+wait_progress_panel gone
 expect_table_holds "$RECEIVED"
 step "OK during a Receive: generation $RECEIVED received, in order, and handed over"
 
 transfer_with_ok 4 "Transmit:" "$PROGRAM_DUMP" "the transmission"
 expect_transmitted "$MARK" "$RECEIVED" "the transmission after MIDI Setup's OK"
-progress_panel_gone
+wait_progress_panel gone
 step "OK during a Transmit: generation $RECEIVED transmitted, in order"
 
 scenario_ok_under_flood
