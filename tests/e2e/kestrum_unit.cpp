@@ -2,15 +2,15 @@
 // program finds it by name and identity reply and talks to it over the real
 // MIDI stack. It holds 100 programs, answers the identity request, a program
 // dump request, a program dump (stored, answered with data load completed)
-// and takes a current-program dump as its current program, naming the
-// program and reception it matches.
+// and takes a current-program dump as its current program, logging which
+// program of which generation it is.
 //
 // Its programs change between receptions, as if edited on the unit: every
 // reception after the first begins (at the request for program 0) by
 // changing every data byte of every program it holds, so a table that misses
-// any program of a reception still holds an older one. Reception G (0 for
-// the first) is written as sent to unit-sent-G.bin and unit-sent.bin once
-// program 99 has been answered.
+// any program of a reception still holds an older one. Generation G, what
+// reception G (0 for the first) sent, is written to unit-sent-G.bin and
+// unit-sent.bin once program 99 has been answered.
 //
 // Usage: kestrum_unit OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N]
 //                     [--pace-ms MS]
@@ -29,7 +29,8 @@
 // it received, in order) as they come; at SIGTERM, SIGINT or after SECONDS:
 // unit-received.bin (every sysex message it received, back to back),
 // unit-stored.bin (its 100 dumps now) and unit-current.bin. unit.log has a
-// line for every message, written as it goes, so a test can follow it.
+// line for every message, written as it goes, so a test can follow it; each
+// line ends in "  @" and the seconds since boot.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 
@@ -66,10 +67,11 @@ void onFloodSignal(int signal) { g_flood = signal == SIGUSR1 ? 1 : 0; }
 void onPaceSignal(int) { g_pace = 1; }
 
 double seconds(const timespec& t) { return (double) t.tv_sec + (double) t.tv_nsec * 1e-9; }
+// Seconds since boot, the time /proc/uptime gives the test's own log.
 double now()
 {
     timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
+    clock_gettime(CLOCK_BOOTTIME, &t);
     return seconds(t);
 }
 
@@ -256,7 +258,7 @@ private:
 
     void log(const std::string& line)
     {
-        std::fprintf(m_logFile, "%s\n", line.c_str());
+        std::fprintf(m_logFile, "%s  @%.2f\n", line.c_str(), now());
         std::fflush(m_logFile);
     }
 
