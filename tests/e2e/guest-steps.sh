@@ -25,7 +25,10 @@ retried() { echo "[$(cut -d' ' -f1 /proc/uptime)] again: $*" >&2; }
 # runs several times slower than on an idle machine (a software CPU beside a
 # full load), and only a failure waits that long.
 
-# The unit's folder and log that the helpers read.
+# The unit's folder and log that the helpers read; each line of the log
+# ends in "  @" and the time (seconds since boot, as in this log's lines).
+# (No pipe here ends before its input does: with pipefail the writer's
+# SIGPIPE would end the steps.)
 UNIT_DIR="$OUT"
 UNIT_LOG="$UNIT_DIR/unit.log"
 IDENTITY_REQUEST="in  F0 7E 7F 06 01 F7"
@@ -43,9 +46,19 @@ log_mark() { wc -l <"$UNIT_LOG"; }
 # log_since MARK: the unit's log after that many lines.
 log_since() { tail -n +$(($1 + 1)) "$UNIT_LOG"; }
 
-# numbers_since MARK PATTERN: the program numbers (byte 8, in hex) of the
-# unit's messages after MARK that have the pattern, on one line.
-numbers_since() { log_since "$1" | grep -- "$2" | awk '{ printf "%s ", $10 }'; }
+# log_text LINE: a line of the unit's log without its time.
+log_text() { echo "${1%  @*}"; }
+
+# first_since MARK PATTERN: the number, counted from MARK, of the first line
+# after MARK with the pattern; empty if none.
+first_since() { awk -v m="$1" -v p="$2" 'NR > m && !n && index($0, p) { n = NR - m } END { if (n) print n }' "$UNIT_LOG"; }
+
+# numbers_since MARK PATTERN [UNTIL]: the program numbers (byte 8, in hex)
+# of the unit's messages after MARK (up to line UNTIL) that have the
+# pattern, on one line.
+numbers_since() {
+  awk -v m="$1" -v p="$2" -v u="${3:-0}" 'NR > m && (!u || NR <= u) && index($0, p) { printf "%s ", $10 }' "$UNIT_LOG"
+}
 
 # has_log PATTERN COUNT SECONDS: true once the unit's log has COUNT such
 # lines, false after SECONDS.
@@ -85,13 +98,13 @@ wait_new_window() {
   fail "no new window within ${secs}s"
 }
 
-# popup_within SECONDS: prints the program's window that is not the main
-# window (a menu or list that has opened) once there is one; false after
-# SECONDS.
+# popup_within SECONDS: prints the program's menu window (a menu or a list
+# that has opened: the framework names their windows "menu") once there is
+# one; false after SECONDS.
 popup_within() {
   local end=$((SECONDS + $1)) id
   while [ "$SECONDS" -lt "$end" ]; do
-    id=$(xdotool search --onlyvisible --pid "$main_pid" 2>/dev/null | grep -vx "$win" | tail -n 1 || true)
+    id=$(xdotool search --all --onlyvisible --pid "$main_pid" --name '^menu$' 2>/dev/null | tail -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.2
   done
@@ -104,7 +117,7 @@ popup_within() {
 gone_within() {
   local end=$((SECONDS + $2))
   while [ "$SECONDS" -lt "$end" ]; do
-    xwininfo -id "$1" 2>/dev/null | grep -q IsViewable || return 0
+    case "$(xwininfo -id "$1" 2>/dev/null)" in *IsViewable*) ;; *) return 0 ;; esac
     sleep 0.2
   done
   return 1
@@ -144,21 +157,35 @@ pick_from_popup() {
   fail "the menu $popup did not take a click on its entry $2 of $3"
 }
 
+# window_within NAME SECONDS: prints the visible window with exactly this
+# name once there is one; false after SECONDS.
+window_within() {
+  local end=$((SECONDS + $2)) id
+  while [ "$SECONDS" -lt "$end" ]; do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
 # start_transfer N BOX: File's N-th entry (Transmit 4, Receive 5), and its
 # question box BOX answered with OK. The File menu has a separator, so the
 # entry is chosen with keys once the menu is up; a key lost then leaves no
-# box, and the menu is closed and opened again.
+# box, and the menu is closed and opened again, unless the box came late.
 start_transfer() {
-  local popup box
+  local popup box=""
   for _ in 1 2 3; do
     popup=$(open_menu 20)
     sleep 0.5
     xdotool key $(printf 'Down %.0s' $(seq 1 "$1")) Return
-    box=$( (wait_window "$2" 20) 2>/dev/null) && { answer_box_id "$box" Return; return 0; }
+    box=$(window_within "$2" 60) && break
     retried "File's entry $1 brought no '$2' box"
     gone_within "$popup" 1 || xdotool key Escape
+    box=$(window_within "$2" 2) && break
   done
-  fail "File's entry $1 brought no '$2' box"
+  [ -n "$box" ] || fail_saying_if_hung "File's entry $1 brought no '$2' box"
+  answer_box_id "$box" Return
 }
 
 # open_midi_setup: Option > MIDI Setup, the first of the menu's three items;
@@ -241,7 +268,7 @@ expect_in_order() {
 generation_sent() {
   local line
   for _ in $(seq 1 300); do
-    line=$(log_since "$1" | grep "^sent generation " | tail -n 1)
+    line=$(log_text "$(log_since "$1" | grep "^sent generation " | tail -n 1)")
     [ -n "$line" ] && { echo "${line#sent generation }"; return 0; }
     sleep 0.1
   done
@@ -254,7 +281,7 @@ find_first_row() {
   window_geometry "$win"
   screenshot "$T/rows.png"
   # The selected row (row 0 after a reception) is goldenrod.
-  top=$(colour_runs "$T/rows.png" $((WIN_X + WIN_W - 40)) $((WIN_Y + 48)) 60 | awk '$3 == "DAA520" { print $1; exit }')
+  top=$(colour_runs "$T/rows.png" $((WIN_X + WIN_W - 40)) $((WIN_Y + 48)) 60 | awk '$3 == "DAA520" && !y { y = $1 } END { print y }')
   [ -n "$top" ] || fail "no selected row found below the menu bar"
   ROW0_X=$((WIN_X + 15)) ROW0_Y=$((top + 7))
 }
@@ -263,7 +290,7 @@ find_first_row() {
 # BEFORE current programs; prints what the latest one is.
 current_after() {
   has_log "^current: " $(($1 + 1)) "$2" || return 1
-  grep "^current: " "$UNIT_LOG" | tail -n 1 | sed 's/^current: //'
+  log_text "$(grep "^current: " "$UNIT_LOG" | tail -n 1 | sed 's/^current: //')"
 }
 
 # expect_table_holds G: the table's first and last user rows are programs
@@ -364,11 +391,11 @@ transfer_with_ok() {
   press_midi_setup_ok
   wait_transfer "$MARK" "$pattern" "$what after MIDI Setup's OK"
   expect_in_order "$MARK" "$pattern" "$what after MIDI Setup's OK"
-  ok_line=$(log_since "$MARK" | grep -n -m 1 -- "$IDENTITY_REQUEST" | cut -d: -f1)
-  last_line=$(log_since "$MARK" | grep -n -- "$pattern 63 " | cut -d: -f1)
+  ok_line=$(first_since "$MARK" "$IDENTITY_REQUEST")
+  last_line=$(first_since "$MARK" "$pattern 63 ")
   [ -n "$ok_line" ] && [ "$ok_line" -lt "$last_line" ] ||
     fail "$what: OK came only after program 99 (the click was late, not the program's fault)"
-  step "OK came after program $(log_since "$MARK" | head -n "$ok_line" | grep -- "$pattern" | tail -n 1 | awk '{ print $10 }') (hex);" \
+  step "OK came after program $(numbers_since "$MARK" "$pattern" $((MARK + ok_line)) | awk '{ print $NF }') (hex);" \
     "$(log_since "$MARK" | grep -c "(early: a connection changed)") answer(s) went out while the ports changed"
 }
 
