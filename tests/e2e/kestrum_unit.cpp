@@ -20,10 +20,11 @@
 // default), and fewer where the program's last transfer without the flood
 // shows that it runs slower (see kNotesPerExchange).
 // SIGHUP paces the next transfer: each dump and data load completed answer
-// waits MS milliseconds (100 by default), so that the host can act in the
-// middle of it, except that a waiting answer is sent at once when a
-// connection to or from the unit's port is made or broken: a program that
-// reopens its ports then gets the answer while it does.
+// waits MS milliseconds (250 by default), so that the host can act in the
+// middle of it. SIGRTMIN, sent just before the host clicks, makes the
+// answers of that transfer quick (10 ms) until a connection to or from the
+// unit's port is made or broken, as a program does when it reopens its
+// ports: an answer is then on its way whenever the click is handled.
 // Writes OUT_DIR/unit-initial.bin (its 100 dumps at the start) and
 // OUT_DIR/unit.ready once its port is up; unit-dumps.bin (the program dumps
 // it received, in order) as they come; at SIGTERM, SIGINT or after SECONDS:
@@ -57,14 +58,20 @@ constexpr size_t kPackedSize = 37;
 // transfer without the flood: about 3 ms on an idle machine (400 notes a
 // second, the most), 7 to 13 ms beside a full load (115 to 215 a second).
 constexpr double kNotesPerExchange = 1.5;
+// The wait of a quick answer: short beside the time a program takes to
+// handle a click (more than 10 ms before it touches a port), long enough
+// that the rest of the transfer outlasts a click on a loaded machine.
+constexpr double kQuickPace = 0.01;
 const std::uint8_t kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
 
 volatile std::sig_atomic_t g_stop = 0;
 volatile std::sig_atomic_t g_flood = 0;
 volatile std::sig_atomic_t g_pace = 0;
+volatile std::sig_atomic_t g_quick = 0;
 void onSignal(int) { g_stop = 1; }
 void onFloodSignal(int signal) { g_flood = signal == SIGUSR1 ? 1 : 0; }
 void onPaceSignal(int) { g_pace = 1; }
+void onQuickSignal(int) { g_quick = 1; }
 
 double seconds(const timespec& t) { return (double) t.tv_sec + (double) t.tv_nsec * 1e-9; }
 // Seconds since boot, the time /proc/uptime gives the test's own log.
@@ -197,6 +204,17 @@ public:
                 m_pacing = true;
                 log("pacing on, " + std::to_string((int) (m_paceSeconds * 1000)) + " ms an answer");
             }
+            if (g_quick != 0)
+            {
+                g_quick = 0;
+                if (m_pacing)
+                {
+                    m_quick = true;
+                    for (Answer& a : m_waiting)
+                        a.due = std::min(a.due, t + kQuickPace);
+                    log("quick until a port changes");
+                }
+            }
             if (m_flooding)
                 while (nextNote <= t)
                 {
@@ -204,7 +222,7 @@ public:
                     nextNote += m_floodInterval;
                 }
             while (!m_waiting.empty() && m_waiting.front().due <= now())
-                sendWaiting("");
+                sendWaiting();
             double wake = t + 0.1;
             if (m_flooding)
                 wake = std::min(wake, nextNote);
@@ -273,8 +291,11 @@ private:
             log(std::string(ev->type == SND_SEQ_EVENT_PORT_SUBSCRIBED ? "connected " : "disconnected ")
                 + std::to_string(from.client) + ":" + std::to_string(from.port) + " -> "
                 + std::to_string(to.client) + ":" + std::to_string(to.port));
-            while (!m_waiting.empty())
-                sendWaiting(" (early: a connection changed)");
+            if (m_quick)
+            {
+                m_quick = false;
+                log("paced again: a port changed");
+            }
             return;
         }
         if (ev->type != SND_SEQ_EVENT_SYSEX)
@@ -394,17 +415,17 @@ private:
 
     void answer(Bytes message, Ends ends)
     {
-        m_waiting.push_back({now() + (m_pacing ? m_paceSeconds : 0.0), std::move(message), ends});
+        m_waiting.push_back({now() + (!m_pacing ? 0.0 : m_quick ? kQuickPace : m_paceSeconds), std::move(message), ends});
         if (!m_pacing)
             while (!m_waiting.empty())
-                sendWaiting("");
+                sendWaiting();
     }
 
-    void sendWaiting(const std::string& note)
+    void sendWaiting()
     {
         const Answer a = m_waiting.front();
         m_waiting.erase(m_waiting.begin());
-        send(a.message, note);
+        send(a.message);
         m_answeredAt = now();
         if (a.ends == Ends::reception)
             finishReception();
@@ -443,6 +464,7 @@ private:
         }
         m_exchangeSum = 0;
         m_exchanges = 0;
+        m_quick = false;
         if (m_pacing)
         {
             m_pacing = false;
@@ -468,7 +490,7 @@ private:
             ++m_floodDropped;
     }
 
-    void send(const Bytes& m, const std::string& note = "")
+    void send(const Bytes& m)
     {
         snd_seq_event_t ev;
         snd_seq_ev_clear(&ev);
@@ -484,7 +506,7 @@ private:
             nanosleep(&ms, nullptr);
             rc = snd_seq_event_output_direct(m_seq, &ev);
         }
-        log("out " + hexHead(m) + note + (rc < 0 ? " failed " + std::to_string(rc) : std::string()));
+        log("out " + hexHead(m) + (rc < 0 ? " failed " + std::to_string(rc) : std::string()));
         if (rc >= 0)
             ++m_sentCount;
     }
@@ -502,8 +524,8 @@ private:
     // The program's time from an answer to its next message in a transfer.
     double m_answeredAt = 0, m_exchangeSum = 0;
     int m_exchanges = 0;
-    double m_paceSeconds = 0.1;
-    bool m_pacing = false, m_flooding = false;
+    double m_paceSeconds = 0.25;
+    bool m_pacing = false, m_quick = false, m_flooding = false;
     FILE* m_logFile = nullptr;
     FILE* m_dumpsFile = nullptr;
 };
@@ -514,7 +536,7 @@ int main(int argc, char** argv)
     std::vector<std::string> positional;
     std::string name = "Kestrum QX";
     double floodRate = 400;
-    double paceMs = 100;
+    double paceMs = 250;
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
@@ -542,6 +564,7 @@ int main(int argc, char** argv)
     std::signal(SIGUSR1, onFloodSignal);
     std::signal(SIGUSR2, onFloodSignal);
     std::signal(SIGHUP, onPaceSignal);
+    std::signal(SIGRTMIN, onQuickSignal);
 
     Unit unit(seed);
     if (!unit.open(out, name, floodRate, paceMs / 1000))
