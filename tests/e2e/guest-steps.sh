@@ -2,10 +2,12 @@
 # Inside the end-to-end guest: the emulated unit on its sequencer port, then
 # the real program started as the run command starts it, driven by keys and
 # clicks: start-up (the unit found, its programs received), File > Transmit,
-# MIDI Setup's OK pressed again and again while the unit floods the input,
-# Save, Quit; then a second start with the unit under a name the program does
-# not preselect, chosen by hand in MIDI Setup. What the host checks is copied
-# to OUT.
+# MIDI Setup's OK on a quiet input, OK in the middle of a Receive and of a
+# Transmit, OK again and again while the unit floods the input, Save, Quit;
+# then a second start with the unit under a name the program does not
+# preselect, chosen by hand in MIDI Setup. The unit's programs change with
+# every reception, and after each one the table's first and last rows are
+# seen to hold what the unit sent. What the host checks is copied to OUT.
 # Usage: guest-steps.sh OUT_DIR
 OUT="$1"
 # shellcheck source=/dev/null
@@ -15,24 +17,73 @@ export KSQX_SOURCE_DIR="$SRC" KSQX_BUILD_DIR="$OUT"
 source "$SRC/tests/gui/lib.sh"
 
 step() { echo "[$(cut -d' ' -f1 /proc/uptime)] $*"; }
+# retried WHAT: notes a click or key that is done again (on stderr, since
+# some helpers print their result), for whoever reads a slow run's log.
+retried() { echo "[$(cut -d' ' -f1 /proc/uptime)] again: $*" >&2; }
 
-# The unit's log that wait_log and log_count read.
-UNIT_LOG="$OUT/unit.log"
+# Every wait below is for a condition; its bound is sized for a guest that
+# runs several times slower than on an idle machine (a software CPU beside a
+# full load), and only a failure waits that long.
+
+# The unit's folder and log that the helpers read; each line of the log
+# ends in "  @" and the time (seconds since boot, as in this log's lines).
+# (No pipe here ends before its input does: with pipefail the writer's
+# SIGPIPE would end the steps.)
+UNIT_DIR="$OUT"
+UNIT_LOG="$UNIT_DIR/unit.log"
 IDENTITY_REQUEST="in  F0 7E 7F 06 01 F7"
 DUMP_REQUEST="in  F0 42 30 00 01 10 1C 20"
+PROGRAM_DUMP="in  F0 42 30 00 01 10 4C 20"
+# The program numbers of a whole transfer, as the unit's log writes them.
+ALL_PROGRAMS=$(printf '%02X ' $(seq 0 99))
 
 # log_count PATTERN: how many lines of the unit's log have it.
 log_count() { grep -c -- "$1" "$UNIT_LOG" 2>/dev/null || true; }
 
-# wait_log PATTERN COUNT SECONDS: until the unit's log has COUNT such lines.
-wait_log() {
-  local n=0
-  for _ in $(seq 1 $(($3 * 10))); do
-    n=$(log_count "$1")
-    [ "${n:-0}" -ge "$2" ] && return 0
+# log_mark: the number of lines in the unit's log, to look after later.
+log_mark() { wc -l <"$UNIT_LOG"; }
+
+# log_since MARK: the unit's log after that many lines.
+log_since() { tail -n +$(($1 + 1)) "$UNIT_LOG"; }
+
+# log_text LINE: a line of the unit's log without its time.
+log_text() { echo "${1%  @*}"; }
+
+# first_since MARK PATTERN: the number, counted from MARK, of the first line
+# after MARK with the pattern; empty if none.
+first_since() { awk -v m="$1" -v p="$2" 'NR > m && !n && index($0, p) { n = NR - m } END { if (n) print n }' "$UNIT_LOG"; }
+
+# numbers_since MARK PATTERN [UNTIL]: the program numbers (byte 8, in hex)
+# of the unit's messages after MARK (up to line UNTIL) that have the
+# pattern, on one line.
+numbers_since() {
+  awk -v m="$1" -v p="$2" -v u="${3:-0}" 'NR > m && (!u || NR <= u) && index($0, p) { printf "%s ", $10 }' "$UNIT_LOG"
+}
+
+# has_log PATTERN COUNT SECONDS: true once the unit's log has COUNT such
+# lines, false after SECONDS.
+has_log() {
+  local end=$((SECONDS + $3))
+  until [ "$(log_count "$1")" -ge "$2" ]; do
+    [ "$SECONDS" -lt "$end" ] || return 1
     sleep 0.1
   done
-  fail "the unit saw $n of $2 messages '$1' within $3 s"
+}
+
+# wait_log PATTERN COUNT SECONDS: until the unit's log has COUNT such lines.
+wait_log() {
+  has_log "$@" || fail "the unit saw $(log_count "$1") of $2 messages '$1' within $3 s"
+}
+
+# fail_saying_if_hung WHAT: fails with WHAT, and says whether the program
+# still takes keys (Ctrl+Q brings its quit box) or hangs.
+fail_saying_if_hung() {
+  key_to "$win" ctrl+q
+  for _ in $(seq 1 100); do
+    [ "$(window_count "Quit:")" -eq 0 ] || fail "$1 (the program still takes keys)"
+    sleep 0.1
+  done
+  fail "$1 (the program hangs: no quit box for Ctrl+Q)"
 }
 
 # wait_new_window SECONDS IDS...: a visible window that is not among IDS.
@@ -47,24 +98,94 @@ wait_new_window() {
   fail "no new window within ${secs}s"
 }
 
-# pick_from_popup N OF: once the menu or list that a click opened is up,
-# clicks the N-th of its OF entries (all of one height). The pointer rests on
-# the entry first, and the click is repeated until the menu has gone: the
+# popup_within SECONDS: prints the program's menu window (a menu or a list
+# that has opened: the framework names their windows "menu") once there is
+# one; false after SECONDS.
+popup_within() {
+  local end=$((SECONDS + $1)) id
+  while [ "$SECONDS" -lt "$end" ]; do
+    id=$(xdotool search --all --onlyvisible --pid "$main_pid" --name '^menu$' 2>/dev/null | tail -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# gone_within ID SECONDS: true once that window is no longer on screen,
+# false when it still is after SECONDS (one query a look, which stays quick
+# on a loaded machine).
+gone_within() {
+  local end=$((SECONDS + $2))
+  while [ "$SECONDS" -lt "$end" ]; do
+    case "$(xwininfo -id "$1" 2>/dev/null)" in *IsViewable*) ;; *) return 0 ;; esac
+    sleep 0.2
+  done
+  return 1
+}
+
+# open_menu X: clicks the menu bar's title at x (in the window) until its
+# menu opens; prints the menu's window. A click that a loaded machine
+# dropped opens nothing and is repeated.
+open_menu() {
+  local popup
+  for _ in 1 2 3; do
+    xdotool windowactivate --sync "$win" 2>/dev/null || true
+    xdotool mousemove --sync --window "$win" "$1" 34 click 1
+    popup=$(popup_within 30) && { echo "$popup"; return 0; }
+    retried "the menu at x $1 did not open"
+  done
+  fail "the menu at x $1 did not open for three clicks"
+}
+
+# pick_from_popup POPUP N OF: clicks the N-th of the OF entries (all of one
+# height) of the menu or list that has opened. The pointer rests on the
+# entry first, and the click is repeated until the menu has gone: the
 # framework ignores a click that comes too soon after the menu opened, and a
 # key pressed before the menu has the focus is lost, as both may be on a
 # loaded machine.
 pick_from_popup() {
-  local popup MX MY MW MH
-  popup=$(wait_other_window "$main_pid" "$win")
+  local popup="$1" MX MY MW MH
   # (The guest has no /dev/fd for a process substitution.)
   read -r MX MY MW MH <<<"$(xdotool getwindowgeometry --shell "$popup" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
-  xdotool mousemove --sync $((MX + MW / 2)) $((MY + MH * (2 * $1 - 1) / (2 * $2)))
+  xdotool mousemove --sync $((MX + MW / 2)) $((MY + MH * (2 * $2 - 1) / (2 * $3)))
   for _ in 1 2 3 4 5; do
     sleep 0.5
     xdotool click 1
-    id_gone_within "$popup" 20 && return 0
+    gone_within "$popup" 4 && return 0
+    retried "the menu $popup stayed up after a click on its entry $2"
   done
-  fail "the menu $popup did not take a click on its entry $1 of $2"
+  fail "the menu $popup did not take a click on its entry $2 of $3"
+}
+
+# window_within NAME SECONDS: prints the visible window with exactly this
+# name once there is one; false after SECONDS.
+window_within() {
+  local end=$((SECONDS + $2)) id
+  while [ "$SECONDS" -lt "$end" ]; do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# start_transfer N BOX: File's N-th entry (Transmit 4, Receive 5), and its
+# question box BOX answered with OK. The File menu has a separator, so the
+# entry is chosen with keys once the menu is up; a key lost then leaves no
+# box, and the menu is closed and opened again, unless the box came late.
+start_transfer() {
+  local popup box=""
+  for _ in 1 2 3; do
+    popup=$(open_menu 20)
+    sleep 0.5
+    xdotool key $(printf 'Down %.0s' $(seq 1 "$1")) Return
+    box=$(window_within "$2" 60) && break
+    retried "File's entry $1 brought no '$2' box"
+    gone_within "$popup" 1 || xdotool key Escape
+    box=$(window_within "$2" 2) && break
+  done
+  [ -n "$box" ] || fail_saying_if_hung "File's entry $1 brought no '$2' box"
+  answer_box_id "$box" Return
 }
 
 # open_midi_setup: Option > MIDI Setup, the first of the menu's three items;
@@ -74,11 +195,10 @@ pick_from_popup() {
 # centre where the table is dark.
 open_midi_setup() {
   window_geometry "$win"
-  click_at $((WIN_X + 134)) $((WIN_Y + 36))
-  pick_from_popup 1 3
+  pick_from_popup "$(open_menu 134)" 1 3
   PX=$((WIN_X + 1 + (WIN_W - 2 - 320) / 2))
   PY=$((WIN_Y + 49 + (WIN_H - 50 - 170) / 2))
-  for _ in $(seq 1 40); do
+  for _ in $(seq 1 60); do
     midi_setup_shown && return 0
     sleep 0.25
   done
@@ -93,75 +213,203 @@ midi_setup_shown() {
   [ -n "$PANEL_COLOUR" ] && [ $((16#${PANEL_COLOUR:0:2})) -ge 192 ]
 }
 
-# press_midi_setup_ok: MIDI Setup's OK, seen done by the identity request it
-# sends, which reaches the unit only when the unit is the chosen output.
-# A click that a loaded machine dropped leaves the panel up and is repeated;
-# OK hides the panel before it reopens the ports, so a program that hangs
-# there is not clicked again.
+# press_midi_setup_ok [quick]: MIDI Setup's OK, seen done by the identity
+# request it sends, which reaches the unit only when the unit is the chosen
+# output. With "quick", the unit of a paced transfer is told to answer
+# quickly just before each click. A click that a loaded machine dropped
+# leaves the panel up and is repeated; OK hides the panel before it reopens
+# the ports, so a program that hangs there is not clicked again.
 press_midi_setup_ok() {
   local before
   before=$(log_count "$IDENTITY_REQUEST")
   for _ in 1 2 3; do
-    click_at $((PX + 162)) $((PY + 136))
-    sleep 2
-    [ "$(log_count "$IDENTITY_REQUEST")" -gt "$before" ] && return 0
+    [ "${1:-}" != quick ] || kill -s RTMIN "$unit_pid"
+    # (No --sync: it waits for a move, and a repeated click has none.)
+    xdotool mousemove $((PX + 162)) $((PY + 136)) click 1
+    has_log "$IDENTITY_REQUEST" $((before + 1)) 5 && return 0
     midi_setup_shown || break
+    retried "MIDI Setup's OK was not taken"
   done
-  for _ in $(seq 1 80); do
-    [ "$(log_count "$IDENTITY_REQUEST")" -gt "$before" ] && return 0
-    sleep 0.1
-  done
-  # Tell a hung program from a dropped click for whoever reads the failure.
-  key_to "$win" ctrl+q
-  for _ in $(seq 1 50); do
-    [ "$(window_count "Quit:")" -eq 0 ] || fail "MIDI Setup's OK sent no identity request (the program still takes keys)"
-    sleep 0.1
-  done
-  fail "the program hangs after MIDI Setup's OK: no identity request, no quit box for Ctrl+Q"
+  has_log "$IDENTITY_REQUEST" $((before + 1)) 10 && return 0
+  fail_saying_if_hung "MIDI Setup's OK sent no identity request"
 }
 
 # expect_answers_key: the program takes a key within a few seconds: Ctrl+Q
 # brings the quit box, which Escape cancels.
 expect_answers_key() {
   key_to "$win" ctrl+q
-  answer_box_id "$(wait_window "Quit:" 8)" Escape
+  answer_box_id "$(wait_window "Quit:" 30)" Escape
 }
 
-# receive_all: File > Receive, confirmed; all 100 programs are asked for
-# and the last one's answer arrives, with no connection error.
-receive_all() {
-  local before
-  before=$(log_count "$DUMP_REQUEST")
-  xdotool windowactivate --sync "$win" 2>/dev/null || true
-  xdotool mousemove --window "$win" 20 34 click 1
-  sleep 1
-  xdotool key Down Down Down Down Down Return
-  answer_box_id "$(wait_window "Receive:" 10)" Return
-  local n=0
-  for _ in $(seq 1 600); do
-    n=$(log_count "$DUMP_REQUEST")
-    [ "$n" -ge $((before + 100)) ] && break
-    [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "the program did not hear the unit: connection error"
+# wait_transfer MARK PATTERN WHAT: waits until the unit, after MARK, has
+# seen the message of program 99 with the pattern; fails when the transfer
+# stops for a minute or takes more than five, or a connection error box
+# comes up.
+wait_transfer() {
+  local mark="$1" pattern="$2" what="$3" n=0 last=-1 moved=$SECONDS end=$((SECONDS + 300))
+  while [ "$SECONDS" -lt "$end" ]; do
+    [ -n "$(log_since "$mark" | grep -- "$pattern 63 ")" ] && return 0
+    [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "$what: the program did not hear the unit (connection error)"
+    n=$(log_since "$mark" | grep -c -- "$pattern" || true)
+    [ "$n" -ne "$last" ] && last=$n moved=$SECONDS
+    [ $((SECONDS - moved)) -lt 60 ] || fail_saying_if_hung "$what stopped: the unit saw $n of 100, none for 60 s"
     sleep 0.1
   done
-  [ "$n" -ge $((before + 100)) ] || fail "the unit saw $((n - before)) of 100 dump requests within 60 s"
-  [ "$(tail -n 400 "$UNIT_LOG" | grep -c -- "$DUMP_REQUEST.*63 F7")" -ge 1 ] || fail "program 99 was not asked for last"
-  [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "a connection error box with the unit there"
-  progress_panel_gone
+  fail_saying_if_hung "$what: the unit saw $n of 100 within 300 s"
 }
 
-# progress_panel_gone: waits (up to 10 s) until the progress panel has faded
-# out, 3 s after the last program, so that it covers nothing clicked next:
-# its frame's grey 0xafafaf no longer at its top left corner.
-progress_panel_gone() {
+# expect_in_order MARK PATTERN WHAT: the unit's messages after MARK with the
+# pattern are those of programs 0 to 99, each once and in order.
+expect_in_order() {
+  local got
+  got=$(numbers_since "$1" "$2")
+  [ "$got" = "$ALL_PROGRAMS" ] || fail "$3: the unit saw the programs (hex) $got"
+}
+
+# generation_sent MARK: the generation of the unit's programs that it sent
+# in full after MARK (the unit names it once program 99 has gone out).
+generation_sent() {
+  local line
+  for _ in $(seq 1 300); do
+    line=$(log_text "$(log_since "$1" | grep "^sent generation " | tail -n 1)")
+    [ -n "$line" ] && { echo "${line#sent generation }"; return 0; }
+    sleep 0.1
+  done
+  fail "the unit did not finish sending its programs"
+}
+
+# ROW0_X, ROW0_Y: the middle of the table's first row, its first column.
+find_first_row() {
+  local top
   window_geometry "$win"
-  local px=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) py=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
-  for _ in $(seq 1 40); do
+  screenshot "$T/rows.png"
+  # The selected row (row 0 after a reception) is goldenrod.
+  top=$(colour_runs "$T/rows.png" $((WIN_X + WIN_W - 40)) $((WIN_Y + 48)) 60 | awk '$3 == "DAA520" && !y { y = $1 } END { print y }')
+  [ -n "$top" ] || fail "no selected row found below the menu bar"
+  ROW0_X=$((WIN_X + 15)) ROW0_Y=$((top + 7))
+}
+
+# current_after BEFORE SECONDS: waits until the unit has taken more than
+# BEFORE current programs; prints what the latest one is.
+current_after() {
+  has_log "^current: " $(($1 + 1)) "$2" || return 1
+  log_text "$(grep "^current: " "$UNIT_LOG" | tail -n 1 | sed 's/^current: //')"
+}
+
+# expect_table_holds G: the table's first and last user rows are programs
+# 0 and 99 of the unit's generation G, that is, a reception of generation G
+# was handed over whole. A row that is selected by a click or a key is sent
+# to the unit as its current program, which the unit names: a click on the
+# first row, then Page Down until row 99 is sent.
+expect_table_holds() {
+  local g="$1" before got=""
+  before=$(log_count "^current: ")
+  for _ in 1 2 3; do
+    click_at "$ROW0_X" "$ROW0_Y"
+    got=$(current_after "$before" 5) && break
+    retried "a click on the table's first row sent nothing"
+  done
+  [ -n "$got" ] || fail_saying_if_hung "a click on the table's first row sent no current program"
+  [ "$got" = "program 0 of generation $g" ] || fail "the table's first row is $got, not program 0 of generation $g"
+  for _ in 1 2 3 4 5 6; do
+    before=$(log_count "^current: ")
+    key_to "$win" Next
+    got=$(current_after "$before" 5) || { retried "Page Down sent nothing"; continue; }
+    case "$got" in
+      "program 50 of generation $g") ;;
+      "program 99 of generation $g") return 0 ;;
+      *) fail "after Page Down the table's row is $got, not of generation $g: the reception was not handed over whole" ;;
+    esac
+  done
+  fail_saying_if_hung "Page Down did not reach the table's row 99"
+}
+
+# receive_all [WHAT]: File > Receive, confirmed; all 100 programs are asked
+# for, each once and in order, with no connection error, and the table then
+# holds what the unit sent. WHAT names the reception in a failure.
+receive_all() {
+  local mark what="${1:-the reception}"
+  mark=$(log_mark)
+  start_transfer 5 "Receive:"
+  wait_transfer "$mark" "$DUMP_REQUEST" "$what"
+  expect_in_order "$mark" "$DUMP_REQUEST" "$what"
+  RECEIVED=$(generation_sent "$mark")
+  wait_progress_panel gone
+  expect_table_holds "$RECEIVED"
+}
+
+# expect_transmitted MARK G WHAT: the unit took 100 programs after MARK, each
+# once and in order, and they are its generation G, which the table holds.
+expect_transmitted() {
+  expect_in_order "$1" "$PROGRAM_DUMP" "$3"
+  tail -c 4700 "$UNIT_DIR/unit-dumps.bin" | cmp -s - "$UNIT_DIR/unit-sent-$2.bin" ||
+    fail "$3: the unit took other programs than its generation $2, which the table holds"
+  echo "$2" >>"$UNIT_DIR/transmitted.list"
+}
+
+# progress_corner: sets PROG_X, PROG_Y, the progress panel's top left corner
+# on the screen (centred in the content area like MIDI Setup).
+progress_corner() {
+  window_geometry "$win"
+  PROG_X=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) PROG_Y=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
+}
+
+# wait_progress_panel shown|gone: waits (up to a minute) until the progress
+# panel is on screen, or has faded out (3 s after the last program) so that
+# it covers nothing clicked next: its frame's grey 0xafafaf at its top left
+# corner, or not.
+wait_progress_panel() {
+  local end=$((SECONDS + 60)) colour
+  progress_corner
+  while [ "$SECONDS" -lt "$end" ]; do
     screenshot "$T/progress.png"
-    [ "$(pixel "$T/progress.png" $((px + 1)) $((py + 1)))" != AFAFAF ] && return 0
+    colour=$(pixel "$T/progress.png" $((PROG_X + 1)) $((PROG_Y + 1)))
+    case "$1:$colour" in shown:AFAFAF) return 0 ;; gone:AFAFAF) ;; gone:*) return 0 ;; esac
     sleep 0.25
   done
-  fail "the progress panel stayed on screen"
+  fail "the progress panel is not $1 after a minute"
+}
+
+# transfer_with_ok N BOX PATTERN WHAT: MIDI Setup's OK, ports unchanged, in
+# the middle of a transfer. MIDI Setup is opened first, then the unit is
+# told to pace its answers (each waits 250 ms) and File's N-th entry starts
+# the transfer; once the progress panel shows it running and the unit has
+# seen 10 programs, OK is clicked, with the unit answering quickly from just
+# before the click until the program reopens its ports, so that an answer
+# arrives while the program handles the click. OK is clicked again, up to
+# three times, while half of the programs are still to come. The unit must
+# then see all 100, each once and in order, the first OK's identity request
+# among them. Sets MARK.
+transfer_with_ok() {
+  local item="$1" box="$2" pattern="$3" what="$4" paced end oks=1 ok_line last_line after
+  open_midi_setup
+  paced=$(log_count "^pacing on")
+  kill -HUP "$unit_pid"
+  wait_log "^pacing on" $((paced + 1)) 10
+  MARK=$(log_mark)
+  start_transfer "$item" "$box"
+  end=$((SECONDS + 60))
+  until [ "$(log_since "$MARK" | grep -c -- "$pattern")" -ge 10 ]; do
+    [ "$SECONDS" -lt "$end" ] || fail_saying_if_hung "$what did not get going"
+    sleep 0.1
+  done
+  wait_progress_panel shown
+  press_midi_setup_ok quick
+  while [ "$oks" -lt 3 ] && [ "$(log_since "$MARK" | grep -c -- "$pattern")" -lt 50 ]; do
+    open_midi_setup
+    press_midi_setup_ok quick
+    oks=$((oks + 1))
+  done
+  wait_transfer "$MARK" "$pattern" "$what after MIDI Setup's OK"
+  expect_in_order "$MARK" "$pattern" "$what after MIDI Setup's OK"
+  ok_line=$(first_since "$MARK" "$IDENTITY_REQUEST")
+  last_line=$(first_since "$MARK" "$pattern 63 ")
+  [ -n "$ok_line" ] && [ "$ok_line" -lt "$last_line" ] ||
+    fail "$what: OK came only after program 99 (the click was late, not the program's fault)"
+  # The program each OK came after.
+  after=$(awk -v m="$MARK" -v p="$pattern" -v ok="$IDENTITY_REQUEST" \
+    'NR > m && index($0, p) { last = $10 } NR > m && index($0, ok) { printf "%s ", last }' "$UNIT_LOG")
+  step "$oks OK: after program(s) ${after}(hex)"
 }
 
 # Scenario: the unit floods the input the program listens to with note
@@ -176,8 +424,8 @@ scenario_ok_under_flood() {
     open_midi_setup
     press_midi_setup_ok
     expect_answers_key
-    receive_all
-    step "OK $press under the flood: keys taken, 100 programs received"
+    receive_all "the reception after OK $press under the flood"
+    step "OK $press under the flood: keys taken, generation $RECEIVED received and handed over"
   done
 }
 
@@ -190,8 +438,14 @@ stop_flood() {
 # choose_second_device COMBO_Y: opens the list at that height in the panel
 # and picks the entry after the selected one.
 choose_second_device() {
-  click_at $((PX + 192)) $((PY + $1 + 10))
-  pick_from_popup 2 2
+  local popup
+  for _ in 1 2 3; do
+    click_at $((PX + 192)) $((PY + $1 + 10))
+    popup=$(popup_within 30) && break
+    retried "the device list at $1 did not open"
+  done
+  [ -n "$popup" ] || fail "the device list at $1 did not open for three clicks"
+  pick_from_popup "$popup" 2 2
 }
 
 # Scenario: the unit's port name lacks "Kestrum QX" and another device comes
@@ -199,35 +453,35 @@ choose_second_device() {
 # user chooses the unit in both lists of MIDI Setup, and Receive works.
 scenario_unit_not_preselected() {
   local id
-  mkdir -p "$OUT/b"
-  UNIT_LOG="$OUT/b/unit.log"
-  "$UNIT" "$OUT/b" 400 --name "QX Unit" &
+  UNIT_DIR="$OUT/b"
+  UNIT_LOG="$UNIT_DIR/unit.log"
+  mkdir -p "$UNIT_DIR"
+  "$UNIT" "$UNIT_DIR" 1800 --name "QX Unit" &
   unit_pid=$!
-  for _ in $(seq 1 100); do [ -e "$OUT/b/unit.ready" ] && break; sleep 0.1; done
-  [ -e "$OUT/b/unit.ready" ] || fail "the second unit did not come up"
+  for _ in $(seq 1 100); do [ -e "$UNIT_DIR/unit.ready" ] && break; sleep 0.1; done
+  [ -e "$UNIT_DIR/unit.ready" ] || fail "the second unit did not come up"
   (cd "$SRC" && exec "$PROGRAM" >"$OUT/program-b.log" 2>&1) &
   main_pid=$!
   PROGRAM_PIDS+=("$main_pid")
-  id=$(wait_window "$APP_TITLE" 90)
-  key_to "$id" Return
-  wait_id_gone "$id" 30
-  win=$(wait_window "$APP_TITLE" 60)
-  answer_box_id "$(wait_window "MIDI Connection Error:" 30)" Return
+  id=$(wait_window "$APP_TITLE" 180)
+  answer_box_id "$id" Return
+  win=$(wait_window "$APP_TITLE" 120)
+  answer_box_id "$(wait_window "MIDI Connection Error:" 60)" Return
   [ "$(log_count "$IDENTITY_REQUEST")" -eq 0 ] || fail "start-up asked the unit that was not preselected"
   step "second start: connection error with the unit under another name"
   open_midi_setup
   choose_second_device 48
   choose_second_device 82
   press_midi_setup_ok
-  receive_all
-  step "the unit chosen in MIDI Setup: 100 programs received"
+  receive_all "the reception from the unit chosen in MIDI Setup"
+  step "the unit chosen in MIDI Setup: generation $RECEIVED received and handed over"
   key_to "$win" ctrl+q
-  answer_box "Quit:" Return
-  wait_exit "$main_pid" 60
+  answer_box_id "$(wait_window "Quit:" 30)" Return
+  wait_exit "$main_pid" 120
   [ "$EXIT_CODE" -eq 0 ] || fail "the second run ended with $EXIT_CODE"
   kill -TERM "$unit_pid"
   wait "$unit_pid" || fail "the second unit ended with $?"
-  cmp -s "$OUT/b/unit-initial.bin" "$OUT/b/unit-stored.bin" || fail "the second unit's programs changed"
+  cmp -s "$UNIT_DIR/unit-initial.bin" "$UNIT_DIR/unit-stored.bin" || fail "the second unit's programs changed"
 }
 
 # --- The progress panel on a second transfer: the start-up reception showed
@@ -236,10 +490,9 @@ scenario_unit_not_preselected() {
 # here takes a few seconds and screenshots take about one, so a small X
 # client polls the panel's place instead, and keeps a picture of it.
 progress_watch_start() {
-  window_geometry "$win"
-  local px=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) py=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
+  progress_corner
   rm -f "$T/progress.stop" "$OUT/progress.seen"
-  python3 - "$px" "$py" 240 69 60 "$T/progress.stop" "$OUT/progress.seen" "$OUT/progress-second-transfer.ppm" <<'PY' &
+  python3 - "$PROG_X" "$PROG_Y" 240 69 300 "$T/progress.stop" "$OUT/progress.seen" "$OUT/progress-second-transfer.ppm" <<'PY' &
 import ctypes as c, os, sys, time
 x0, y0, w, h, secs = map(int, sys.argv[1:6]); stop, seen, picture = sys.argv[6:9]
 x = c.CDLL("libX11.so.6")
@@ -279,10 +532,10 @@ progress_watch_check() {
 start_display
 step "display $DISPLAY"
 
-"$UNIT" "$OUT" 400 &
+"$UNIT" "$UNIT_DIR" 1800 &
 unit_pid=$!
-for _ in $(seq 1 100); do [ -e "$OUT/unit.ready" ] && break; sleep 0.1; done
-[ -e "$OUT/unit.ready" ] || fail "the emulated unit did not come up"
+for _ in $(seq 1 100); do [ -e "$UNIT_DIR/unit.ready" ] && break; sleep 0.1; done
+[ -e "$UNIT_DIR/unit.ready" ] || fail "the emulated unit did not come up"
 step "unit up"
 
 # As the run command starts it: from the source folder.
@@ -292,33 +545,51 @@ PROGRAM_PIDS+=("$main_pid")
 
 # The version box, then the main window; the start-up asks the unit who it
 # is, then receives its 100 programs without any question.
-id=$(wait_window "$APP_TITLE" 90)
+id=$(wait_window "$APP_TITLE" 180)
 step "version box $id"
-key_to "$id" Return
-wait_id_gone "$id" 30
-win=$(wait_window "$APP_TITLE" 60)
+answer_box_id "$id" Return
+win=$(wait_window "$APP_TITLE" 120)
 step "main window $win"
-wait_log "in  F0 7E 7F 06 01 F7" 1 30
-wait_log "in  F0 42 30 00 01 10 1C 20" 100 120
-step "100 dump requests answered"
-sleep 2
+wait_log "$IDENTITY_REQUEST" 1 60
+wait_transfer 0 "$DUMP_REQUEST" "the start-up reception"
+expect_in_order 0 "$DUMP_REQUEST" "the start-up reception"
+RECEIVED=$(generation_sent 0)
+wait_progress_panel gone
 [ "$(window_count "MIDI Connection Error:")" -eq 0 ] || fail "a connection error box with the unit there"
+find_first_row
+expect_table_holds "$RECEIVED"
+step "start-up: generation $RECEIVED received and handed over"
 
-# File > Transmit: the in-window menu bar lies below the 24-pixel title bar.
+# File > Transmit.
 progress_watch_start
-xdotool windowactivate --sync "$win" 2>/dev/null || true
-xdotool mousemove --window "$win" 20 34 click 1
-sleep 1
-xdotool key Down Down Down Down Return
-box=$(wait_window "Transmit:" 20)
-step "transmit box"
-key_to "$box" Return
-wait_gone "Transmit:"
-wait_log "in  F0 42 30 00 01 10 4C 20" 100 120
-sleep 1
-step "100 dumps transmitted"
+mark=$(log_mark)
+start_transfer 4 "Transmit:"
+wait_transfer "$mark" "$PROGRAM_DUMP" "the transmission"
+expect_transmitted "$mark" "$RECEIVED" "the transmission"
+step "100 programs transmitted: generation $RECEIVED"
 progress_watch_check
 step "progress panel shown on the second transfer"
+wait_progress_panel gone
+
+# OK on a quiet input: the framework's ALSA input thread, told to end when
+# the last input closes, is then asleep for up to 100 ms, and the program
+# must still hear the unit afterwards.
+open_midi_setup
+press_midi_setup_ok
+expect_answers_key
+receive_all "the reception after OK on a quiet input"
+step "OK on a quiet input: keys taken, generation $RECEIVED received and handed over"
+
+transfer_with_ok 5 "Receive:" "$DUMP_REQUEST" "the reception"
+RECEIVED=$(generation_sent "$MARK")
+wait_progress_panel gone
+expect_table_holds "$RECEIVED"
+step "OK during a Receive: generation $RECEIVED received, in order, and handed over"
+
+transfer_with_ok 4 "Transmit:" "$PROGRAM_DUMP" "the transmission"
+expect_transmitted "$MARK" "$RECEIVED" "the transmission after MIDI Setup's OK"
+wait_progress_panel gone
+step "OK during a Transmit: generation $RECEIVED transmitted, in order"
 
 scenario_ok_under_flood
 
@@ -327,7 +598,7 @@ scenario_ok_under_flood
 mkdir -p "$T/save"
 before=$(xdotool search --onlyvisible --name "" 2>/dev/null | tr '\n' ' ')
 key_to "$win" ctrl+s
-dlg=$(wait_new_window 30 $before)
+dlg=$(wait_new_window 60 $before)
 step "save dialog $dlg"
 sleep 1
 # The name box, above the buttons at the foot of the dialog, takes the keys
@@ -339,7 +610,7 @@ xdotool type --delay 20 "$T/save/e2e.ksqx"
 xdotool key Return
 sleep 0.5
 xdotool key Return
-for _ in $(seq 1 100); do [ -f "$T/save/e2e.ksqx" ] && break; sleep 0.1; done
+for _ in $(seq 1 300); do [ -f "$T/save/e2e.ksqx" ] && break; sleep 0.1; done
 [ -f "$T/save/e2e.ksqx" ] || { screenshot "$OUT/save.png"; fail "nothing saved"; }
 sleep 1
 cp "$T/save/e2e.ksqx" "$OUT/saved.ksqx"
@@ -347,8 +618,8 @@ step "saved"
 
 # Quit, which writes the settings file.
 key_to "$win" ctrl+q
-answer_box "Quit:" Return
-wait_exit "$main_pid" 60
+answer_box_id "$(wait_window "Quit:" 30)" Return
+wait_exit "$main_pid" 120
 step "program ended with $EXIT_CODE"
 echo "$EXIT_CODE" >"$OUT/program.rc"
 cp "$XDG_CONFIG_HOME/KestrumQX/setting.ksqc" "$OUT/setting.ksqc" 2>/dev/null || true

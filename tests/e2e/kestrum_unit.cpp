@@ -2,18 +2,36 @@
 // program finds it by name and identity reply and talks to it over the real
 // MIDI stack. It holds 100 programs, answers the identity request, a program
 // dump request, a program dump (stored, answered with data load completed)
-// and takes a current-program dump as its current program.
+// and takes a current-program dump as its current program, logging which
+// program of which generation it is.
+//
+// Its programs change between receptions, as if edited on the unit: every
+// reception after the first begins (at the request for program 0) by
+// changing every data byte of every program it holds, so a table that misses
+// any program of a reception still holds an older one. Generation G, what
+// reception G (0 for the first) sent, is written to unit-sent-G.bin and
+// unit-sent.bin once program 99 has been answered.
 //
 // Usage: kestrum_unit OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N]
+//                     [--pace-ms MS]
 // --name: its client name, and its port's name with " MIDI 1" after it
-// ("Kestrum QX" by default). SIGUSR1 starts a flood of note messages, N a
-// second (400 by default), on the same port as its answers; SIGUSR2 stops it.
+// ("Kestrum QX" by default). SIGUSR1 starts a flood of note messages on the
+// same port as its answers, SIGUSR2 stops it: at most N a second (400 by
+// default), and fewer where the program's last transfer without the flood
+// shows that it runs slower (see kNotesPerExchange).
+// SIGHUP paces the next transfer: each dump and data load completed answer
+// waits MS milliseconds (250 by default), so that the host can act in the
+// middle of it. SIGRTMIN, sent just before the host clicks, makes the
+// answers of that transfer quick (10 ms) until a connection to or from the
+// unit's port is made or broken, as a program does when it reopens its
+// ports: an answer is then on its way whenever the click is handled.
 // Writes OUT_DIR/unit-initial.bin (its 100 dumps at the start) and
-// OUT_DIR/unit.ready once its port is up; at SIGTERM, SIGINT or after
-// SECONDS: unit-received.bin (every sysex message it received, back to back),
-// unit-dumps.bin (the program dumps among them, in order), unit-stored.bin
-// (its 100 dumps now) and unit-current.bin. unit.log has a
-// line for every message, written as it goes, so a test can follow it.
+// OUT_DIR/unit.ready once its port is up; unit-dumps.bin (the program dumps
+// it received, in order) as they come; at SIGTERM, SIGINT or after SECONDS:
+// unit-received.bin (every sysex message it received, back to back),
+// unit-stored.bin (its 100 dumps now) and unit-current.bin. unit.log has a
+// line for every message, written as it goes, so a test can follow it; each
+// line ends in "  @" and the seconds since boot.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 
@@ -36,18 +54,31 @@ constexpr int kPrograms = 100;
 constexpr size_t kDumpSize = 47;
 constexpr size_t kCurDumpSize = 45;
 constexpr size_t kPackedSize = 37;
+// Flood notes at most in the time the program takes for one exchange of a
+// transfer without the flood: about 3 ms on an idle machine (400 notes a
+// second, the most), 7 to 13 ms beside a full load (115 to 215 a second).
+constexpr double kNotesPerExchange = 1.5;
+// The wait of a quick answer: short beside the time a program takes to
+// handle a click (more than 10 ms before it touches a port), long enough
+// that the rest of the transfer outlasts a click on a loaded machine.
+constexpr double kQuickPace = 0.01;
 const std::uint8_t kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
 
 volatile std::sig_atomic_t g_stop = 0;
 volatile std::sig_atomic_t g_flood = 0;
+volatile std::sig_atomic_t g_pace = 0;
+volatile std::sig_atomic_t g_quick = 0;
 void onSignal(int) { g_stop = 1; }
 void onFloodSignal(int signal) { g_flood = signal == SIGUSR1 ? 1 : 0; }
+void onPaceSignal(int) { g_pace = 1; }
+void onQuickSignal(int) { g_quick = 1; }
 
 double seconds(const timespec& t) { return (double) t.tv_sec + (double) t.tv_nsec * 1e-9; }
+// Seconds since boot, the time /proc/uptime gives the test's own log.
 double now()
 {
     timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
+    clock_gettime(CLOCK_BOOTTIME, &t);
     return seconds(t);
 }
 
@@ -80,12 +111,15 @@ bool hasUnitHeader(const Bytes& m, std::uint8_t function)
            && m.back() == 0xF7;
 }
 
+// Packed data bytes are 7-bit, as on the wire; the last group's high-bit
+// byte (packed byte 32) carries bits for four values only, the others clear.
+std::uint8_t packedMask(size_t i) { return i == 32 ? 0x0F : 0x7F; }
+
 class Unit
 {
 public:
     explicit Unit(std::uint32_t seed)
     {
-        // Packed data bytes are 7-bit, as on the wire.
         std::uint32_t x = seed != 0 ? seed : 1;
         for (int p = 0; p < kPrograms; ++p)
         {
@@ -96,28 +130,33 @@ public:
                 x ^= x << 13;
                 x ^= x >> 17;
                 x ^= x << 5;
-                // The last group's high-bit byte carries bits for four values
-                // only; the unit leaves the other bits clear.
-                m_programs.push_back((std::uint8_t) (x & (i == 32 ? 0x0F : 0x7F)));
+                m_programs.push_back((std::uint8_t) (x & packedMask(i)));
             }
             m_programs.push_back(0xF7);
         }
         m_initial = m_programs;
+        m_sent = m_programs;
     }
 
     ~Unit()
     {
         if (m_seq != nullptr)
             snd_seq_close(m_seq);
+        if (m_dumpsFile != nullptr)
+            std::fclose(m_dumpsFile);
         if (m_logFile != nullptr)
             std::fclose(m_logFile);
     }
 
-    bool open(const std::string& logPath, const std::string& name, double floodRate)
+    bool open(const std::string& out, const std::string& name, double floodRate, double paceSeconds)
     {
-        m_floodInterval = 1.0 / floodRate;
-        m_logFile = std::fopen(logPath.c_str(), "w");
-        if (m_logFile == nullptr)
+        m_out = out;
+        m_floodShortestInterval = 1.0 / floodRate;
+        m_floodInterval = m_floodShortestInterval;
+        m_paceSeconds = paceSeconds;
+        m_logFile = std::fopen((out + "/unit.log").c_str(), "w");
+        m_dumpsFile = std::fopen((out + "/unit-dumps.bin").c_str(), "wb");
+        if (m_logFile == nullptr || m_dumpsFile == nullptr)
             return false;
         if (snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
             return false;
@@ -127,12 +166,16 @@ public:
         snd_seq_set_client_name(m_seq, name.c_str());
         snd_seq_set_input_buffer_size(m_seq, 1 << 16);
         snd_seq_set_output_buffer_size(m_seq, 1 << 16);
+        m_client = snd_seq_client_id(m_seq);
         m_port = snd_seq_create_simple_port(m_seq, (name + " MIDI 1").c_str(),
                                             SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ
                                                 | SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE
                                                 | SND_SEQ_PORT_CAP_DUPLEX,
                                             SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE);
-        return m_port >= 0;
+        // The sequencer announces every connection made or broken here, so a
+        // paced answer can be sent while the program changes its ports.
+        return m_port >= 0
+               && snd_seq_connect_from(m_seq, m_port, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE) >= 0;
     }
 
     void run(double seconds)
@@ -142,26 +185,50 @@ public:
         snd_seq_poll_descriptors(m_seq, fds.data(), (unsigned) count, POLLIN);
         const double start = now();
         double nextNote = 0;
-        bool flooding = false;
         while (!g_stop)
         {
             const double t = now();
             if (t - start > seconds)
                 break;
-            if ((g_flood != 0) != flooding)
+            if ((g_flood != 0) != m_flooding)
             {
-                flooding = g_flood != 0;
+                m_flooding = g_flood != 0;
                 nextNote = t;
-                log(flooding ? "flood on" : "flood off, " + std::to_string(m_floodSent) + " notes sent, "
-                                                    + std::to_string(m_floodDropped) + " dropped");
+                log(m_flooding ? "flood on, " + std::to_string((int) (1 / m_floodInterval + 0.5)) + " notes a second"
+                               : "flood off, " + std::to_string(m_floodSent) + " notes sent, "
+                                     + std::to_string(m_floodDropped) + " dropped");
             }
-            if (flooding)
+            if (g_pace != 0)
+            {
+                g_pace = 0;
+                m_pacing = true;
+                log("pacing on, " + std::to_string((int) (m_paceSeconds * 1000)) + " ms an answer");
+            }
+            if (g_quick != 0)
+            {
+                g_quick = 0;
+                if (m_pacing)
+                {
+                    m_quick = true;
+                    for (Answer& a : m_waiting)
+                        a.due = std::min(a.due, t + kQuickPace);
+                    log("quick until a port changes");
+                }
+            }
+            if (m_flooding)
                 while (nextNote <= t)
                 {
                     sendNote();
                     nextNote += m_floodInterval;
                 }
-            const int timeout = flooding ? std::max(0, (int) ((nextNote - now()) * 1000)) : 100;
+            while (!m_waiting.empty() && m_waiting.front().due <= now())
+                sendWaiting();
+            double wake = t + 0.1;
+            if (m_flooding)
+                wake = std::min(wake, nextNote);
+            if (!m_waiting.empty())
+                wake = std::min(wake, m_waiting.front().due);
+            const int timeout = std::max(0, (int) ((wake - now()) * 1000));
             if (poll(fds.data(), fds.size(), timeout) <= 0)
                 continue;
             while (snd_seq_event_input_pending(m_seq, 1) > 0)
@@ -183,7 +250,6 @@ public:
     void writeResults(const std::string& out)
     {
         writeFile(out + "/unit-received.bin", m_receivedBytes);
-        writeFile(out + "/unit-dumps.bin", m_dumps);
         writeFile(out + "/unit-stored.bin", m_programs);
         writeFile(out + "/unit-current.bin", m_current);
         log("received " + std::to_string(m_receivedCount) + " messages, sent " + std::to_string(m_sentCount));
@@ -194,18 +260,48 @@ public:
     const Bytes& initial() const { return m_initial; }
 
 private:
+    // What sending an answer completes.
+    enum class Ends
+    {
+        nothing,
+        reception, // the dump of program 99
+        transmit   // the acknowledgement of program 99
+    };
+    struct Answer
+    {
+        double due;
+        Bytes message;
+        Ends ends;
+    };
+
     void log(const std::string& line)
     {
-        std::fprintf(m_logFile, "%s\n", line.c_str());
+        std::fprintf(m_logFile, "%s  @%.2f\n", line.c_str(), now());
         std::fflush(m_logFile);
     }
 
     void take(const snd_seq_event_t* ev)
     {
+        if (ev->type == SND_SEQ_EVENT_PORT_SUBSCRIBED || ev->type == SND_SEQ_EVENT_PORT_UNSUBSCRIBED)
+        {
+            const snd_seq_addr_t& from = ev->data.connect.sender;
+            const snd_seq_addr_t& to = ev->data.connect.dest;
+            if (from.client != m_client && to.client != m_client)
+                return;
+            log(std::string(ev->type == SND_SEQ_EVENT_PORT_SUBSCRIBED ? "connected " : "disconnected ")
+                + std::to_string(from.client) + ":" + std::to_string(from.port) + " -> "
+                + std::to_string(to.client) + ":" + std::to_string(to.port));
+            if (m_quick)
+            {
+                m_quick = false;
+                log("paced again: a port changed");
+            }
+            return;
+        }
         if (ev->type != SND_SEQ_EVENT_SYSEX)
         {
-            // Subscriptions and other events are not the unit's business.
-            if (ev->type != SND_SEQ_EVENT_PORT_SUBSCRIBED && ev->type != SND_SEQ_EVENT_PORT_UNSUBSCRIBED)
+            // The sequencer's other announcements are not the unit's business.
+            if (ev->type < SND_SEQ_EVENT_CLIENT_START || ev->type > SND_SEQ_EVENT_PORT_CHANGE)
                 log("event of type " + std::to_string(ev->type));
             return;
         }
@@ -228,10 +324,22 @@ private:
         }
     }
 
+    static bool isProgramDump(const Bytes& m)
+    {
+        return m.size() == kDumpSize && hasUnitHeader(m, 0x4C) && m[7] == 0x20 && m[8] < kPrograms;
+    }
+
     void handle(const Bytes& m)
     {
         ++m_receivedCount;
         m_receivedBytes.insert(m_receivedBytes.end(), m.begin(), m.end());
+        // On file before the log line, so that a test that follows the log
+        // finds it there.
+        if (isProgramDump(m))
+        {
+            std::fwrite(m.data(), 1, m.size(), m_dumpsFile);
+            std::fflush(m_dumpsFile);
+        }
         log("in  " + hexHead(m));
 
         static const Bytes identityRequest = {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7};
@@ -241,22 +349,126 @@ private:
         }
         else if (m.size() == 10 && hasUnitHeader(m, 0x1C) && m[7] == 0x20 && m[8] < kPrograms)
         {
-            const auto from = m_programs.begin() + (long) (m[8] * kDumpSize);
-            send(Bytes(from, from + (long) kDumpSize));
+            const int p = m[8];
+            timeExchange();
+            if (p == 0)
+                beginReception();
+            const auto from = m_programs.begin() + (long) (p * kDumpSize);
+            std::copy(from, from + (long) kDumpSize, m_sent.begin() + (long) (p * kDumpSize));
+            answer(Bytes(from, from + (long) kDumpSize), p == kPrograms - 1 ? Ends::reception : Ends::nothing);
         }
-        else if (m.size() == kDumpSize && hasUnitHeader(m, 0x4C) && m[7] == 0x20 && m[8] < kPrograms)
+        else if (isProgramDump(m))
         {
+            timeExchange();
             std::copy(m.begin(), m.end(), m_programs.begin() + (long) (m[8] * kDumpSize));
-            m_dumps.insert(m_dumps.end(), m.begin(), m.end());
-            send({0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7});
+            answer({0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x23, 0xF7},
+                   m[8] == kPrograms - 1 ? Ends::transmit : Ends::nothing);
         }
         else if (m.size() == kCurDumpSize && hasUnitHeader(m, 0x40))
         {
             m_current = m;
+            log("current: " + nameSentProgram(m));
         }
         else
         {
             log("    not answered");
+        }
+    }
+
+    // Every reception after the first sends changed programs: each data byte
+    // of each program the unit holds gets some of its bits flipped.
+    void beginReception()
+    {
+        const int g = m_receptions++;
+        if (g > 0)
+            for (int p = 0; p < kPrograms; ++p)
+                for (size_t i = 0; i < kPackedSize; ++i)
+                {
+                    const std::uint8_t mask = packedMask(i);
+                    m_programs[(size_t) p * kDumpSize + 9 + i] ^= (std::uint8_t) (1 + (g * 131 + p * 37 + (int) i * 11) % mask);
+                }
+        m_sent = m_programs;
+        log("generation " + std::to_string(g) + " begins");
+    }
+
+    void finishReception()
+    {
+        const int g = m_receptions - 1;
+        if ((int) m_sentGenerations.size() <= g)
+            m_sentGenerations.resize((size_t) g + 1);
+        m_sentGenerations[(size_t) g] = m_sent;
+        writeFile(m_out + "/unit-sent-" + std::to_string(g) + ".bin", m_sent);
+        writeFile(m_out + "/unit-sent.bin", m_sent);
+        log("sent generation " + std::to_string(g));
+    }
+
+    // Which program, of which reception, a current-program dump carries.
+    std::string nameSentProgram(const Bytes& m) const
+    {
+        for (size_t g = m_sentGenerations.size(); g-- > 0;)
+            for (int p = 0; p < kPrograms && !m_sentGenerations[g].empty(); ++p)
+                if (std::equal(m.begin() + 7, m.begin() + 7 + (long) kPackedSize,
+                               m_sentGenerations[g].begin() + (long) (p * kDumpSize + 9)))
+                    return "program " + std::to_string(p) + " of generation " + std::to_string(g);
+        return "no program the unit sent";
+    }
+
+    void answer(Bytes message, Ends ends)
+    {
+        m_waiting.push_back({now() + (!m_pacing ? 0.0 : m_quick ? kQuickPace : m_paceSeconds), std::move(message), ends});
+        if (!m_pacing)
+            while (!m_waiting.empty())
+                sendWaiting();
+    }
+
+    void sendWaiting()
+    {
+        const Answer a = m_waiting.front();
+        m_waiting.erase(m_waiting.begin());
+        send(a.message);
+        m_answeredAt = now();
+        if (a.ends == Ends::reception)
+            finishReception();
+        if (a.ends != Ends::nothing)
+            finishTransfer();
+    }
+
+    void timeExchange()
+    {
+        if (m_answeredAt > 0)
+        {
+            m_exchangeSum += now() - m_answeredAt;
+            ++m_exchanges;
+        }
+        m_answeredAt = 0;
+    }
+
+    // The flood keeps to a rate the program takes with time to spare: a
+    // program that falls behind handles nothing else (its message thread
+    // serves one lock request after another), and the answers of a transfer
+    // wait behind every note queued before them. Its time for an exchange
+    // of a transfer without the flood measures how fast it runs here, now.
+    void finishTransfer()
+    {
+        m_answeredAt = 0;
+        if (m_exchanges > 0)
+        {
+            const double exchange = m_exchangeSum / m_exchanges;
+            std::string line = "the program took " + std::to_string((int) (exchange * 1000 + 0.5)) + " ms an exchange";
+            if (!m_flooding)
+            {
+                m_floodInterval = std::max(m_floodShortestInterval, exchange / kNotesPerExchange);
+                line += "; a flood would have " + std::to_string((int) (1 / m_floodInterval + 0.5)) + " notes a second";
+            }
+            log(line);
+        }
+        m_exchangeSum = 0;
+        m_exchanges = 0;
+        m_quick = false;
+        if (m_pacing)
+        {
+            m_pacing = false;
+            log("pacing off");
         }
     }
 
@@ -300,12 +512,22 @@ private:
     }
 
     snd_seq_t* m_seq = nullptr;
-    int m_port = -1;
-    Bytes m_programs, m_initial, m_current, m_pending, m_receivedBytes, m_dumps;
+    int m_client = -1, m_port = -1;
+    std::string m_out;
+    Bytes m_programs, m_initial, m_sent, m_current, m_pending, m_receivedBytes;
+    std::vector<Bytes> m_sentGenerations;
+    std::vector<Answer> m_waiting;
+    int m_receptions = 0;
     int m_receivedCount = 0, m_sentCount = 0;
     long m_floodSent = 0, m_floodDropped = 0;
-    double m_floodInterval = 1.0 / 400;
+    double m_floodShortestInterval = 1.0 / 400, m_floodInterval = 1.0 / 400;
+    // The program's time from an answer to its next message in a transfer.
+    double m_answeredAt = 0, m_exchangeSum = 0;
+    int m_exchanges = 0;
+    double m_paceSeconds = 0.25;
+    bool m_pacing = false, m_quick = false, m_flooding = false;
     FILE* m_logFile = nullptr;
+    FILE* m_dumpsFile = nullptr;
 };
 } // namespace
 
@@ -314,6 +536,7 @@ int main(int argc, char** argv)
     std::vector<std::string> positional;
     std::string name = "Kestrum QX";
     double floodRate = 400;
+    double paceMs = 250;
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
@@ -321,12 +544,14 @@ int main(int argc, char** argv)
             name = argv[++i];
         else if (arg == "--flood-rate" && i + 1 < argc)
             floodRate = std::max(1.0, std::atof(argv[++i]));
+        else if (arg == "--pace-ms" && i + 1 < argc)
+            paceMs = std::max(0.0, std::atof(argv[++i]));
         else
             positional.push_back(arg);
     }
     if (positional.empty())
     {
-        std::fprintf(stderr, "usage: %s OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT_DIR [SECONDS] [SEED] [--name NAME] [--flood-rate N] [--pace-ms MS]\n", argv[0]);
         return 2;
     }
     const std::string out = positional[0];
@@ -338,9 +563,11 @@ int main(int argc, char** argv)
     std::signal(SIGINT, onSignal);
     std::signal(SIGUSR1, onFloodSignal);
     std::signal(SIGUSR2, onFloodSignal);
+    std::signal(SIGHUP, onPaceSignal);
+    std::signal(SIGRTMIN, onQuickSignal);
 
     Unit unit(seed);
-    if (!unit.open(out + "/unit.log", name, floodRate))
+    if (!unit.open(out, name, floodRate, paceMs / 1000))
     {
         std::fprintf(stderr, "kestrum_unit: no ALSA sequencer port\n");
         return 1;
