@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation fonts-urw-base35
   xvfb xdotool openbox wmctrl x11-utils imagemagick
   qemu-system-x86 busybox-static
+  python3 procps
 )
 
 missing=()
