@@ -2,8 +2,6 @@
 
 #if JUCE_WINDOWS
 
-juce::File CFileUtil::resolveLinks(const juce::File& file) { return file; }
-
 bool CFileUtil::writeWholeFile(const juce::File& target, const void* data, size_t size)
 {
     if (target == juce::File() || target.isDirectory())
@@ -211,15 +209,6 @@ bool fileToWrite(const std::string& name, std::string& real)
     return exists && found.st_dev == viaName.st_dev && found.st_ino == viaName.st_ino;
 }
 } // namespace
-
-juce::File CFileUtil::resolveLinks(const juce::File& file)
-{
-    std::string real;
-    if (!resolvePath(file.getFullPathName().toStdString(), real))
-        return {};
-    // A path without links or "..": juce::File's own tidying leaves it as it is.
-    return juce::File(juce::String::fromUTF8(real.c_str()));
-}
 
 bool CFileUtil::writeWholeFile(const juce::File& target, const void* data, size_t size)
 {

@@ -23,9 +23,4 @@ public:
     // True when the file now holds exactly the bytes; false otherwise, and
     // then the file is as it was.
     static bool writeWholeFile(const juce::File& target, const void* data, size_t size);
-
-    // The file a path finally names once every symbolic link on the way is
-    // followed, as the system follows them, given by a path with no link on
-    // it. juce::File() for a loop of links or a folder that cannot be reached.
-    static juce::File resolveLinks(const juce::File& file);
 };
