@@ -215,7 +215,7 @@ void CMidiSetupComponent::openMIDIPort()
         return juce::isPositiveAndBelow(pos, infos.size()) ? infos[pos].identifier : juce::String();
     };
     const juce::String inputId = selected(*m_pMidiInDeviceCombo, m_aMidiInDeviceInfos);
-    if (inputId != m_sMidiInputId || inputId.isEmpty())
+    if (inputId != m_sMidiInputId)
     {
         std::unique_ptr<juce::MidiInput> oldInput = std::move(m_pMidiInput);
         const juce::String oldInputId = std::exchange(m_sMidiInputId, juce::String());

@@ -134,14 +134,6 @@ std::vector<int> zeroTo99()
         v.push_back(i);
     return v;
 }
-
-std::vector<int> oneTo100()
-{
-    auto v = zeroTo99();
-    for (auto& i : v)
-        ++i;
-    return v;
-}
 } // namespace
 
 TEST_F(Transfer, RefusedUntilTheUnitHasAnswered)
