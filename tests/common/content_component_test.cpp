@@ -180,7 +180,7 @@ TEST_F(ContentFixture, SettingsFileThroughLinkedFoldersIsTheOneReadAndWritten)
                      }});
 #endif
     unsigned char other[66];
-    memcpy(other, CConfigDialogComponent::ucInitConfigData, 66);
+    memcpy(other, defaultSettingsBlock().data(), 66);
     other[4] = 20; // font size 20.4
     other[5] = 4;
     int n = 0;
@@ -217,13 +217,13 @@ TEST_F(ContentFixture, SettingsFileThroughLinkedFoldersIsTheOneReadAndWritten)
         // First start: the name leads to no file yet, so the defaults are written there.
         auto& first = build();
         EXPECT_DOUBLE_EQ(first.getConfigDialogComponent()->getTargetFontSize(), 12.6);
-        expectOnly(CConfigDialogComponent::ucInitConfigData, "created at start-up");
+        expectOnly(defaultSettingsBlock().data(), "created at start-up");
 
         // Shut-down stores the window's size in the same file.
         first.setSize(898, 624);
         m_content.reset();
         unsigned char stored[66];
-        memcpy(stored, CConfigDialogComponent::ucInitConfigData, 66);
+        memcpy(stored, defaultSettingsBlock().data(), 66);
         stored[6] = 90, stored[7] = 0, stored[8] = 65, stored[9] = 0; // 900 x 650
         expectOnly(stored, "rewritten at shut-down");
 

@@ -91,7 +91,6 @@ protected:
 
 TEST_F(ListeningLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
 {
-
     const std::string folder = tmp.get().getFullPathName().toStdString();
     const std::string good = frame(folder, "\"My Bank.ksqx\" -x");
     struct Case
