@@ -34,45 +34,13 @@ bash scripts/setup.sh
 bash scripts/build.sh MendrelWin
 mkdir -p "$E"
 
-# The kernel: Debian's stock one (the cloud kernel has neither sound nor 9p).
-kernel_ready() { [ -f "$E/kernel.version" ] && [ -f "$E/kroot/boot/vmlinuz-$(cat "$E/kernel.version")" ]; }
-if ! kernel_ready; then
-  rm -rf "$E/dl" "$E/kroot"
-  mkdir -p "$E/dl"
-  pkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}' || true)
-  if [ -z "$pkg" ]; then apt-get update -qq; pkg=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}'); fi
-  note "unpacking $pkg"
-  (cd "$E/dl" && apt-get download -qq "$pkg" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
-  dpkg-deb -x "$E"/dl/"$pkg"_*.deb "$E/kroot"
-  kv=$(ls "$E/kroot/lib/modules")
-  busybox depmod -b "$E/kroot" "$kv"
-  rm -rf "$E/dl"
-  echo "$kv" >"$E/kernel.version"
-fi
-KV=$(cat "$E/kernel.version")
-MODS="$E/kroot/lib/modules/$KV"
-
-# The initramfs: busybox, our /init, and the modules for the shares, the
-# overlay and the sequencer, listed in load order (dependencies first).
-module_order() {
-  local m path deps d
-  for m in "$@"; do
-    path=$(grep -E "/$m\.ko(\.xz)?:" "$MODS/modules.dep" | cut -d: -f1)
-    [ -n "$path" ] || { echo "no module $m" >&2; exit 1; }
-    deps=$(grep -E "^$path:" "$MODS/modules.dep" | cut -d: -f2)
-    for d in $(echo $deps | tr ' ' '\n' | tac); do echo "$d"; done
-    echo "$path"
-  done | awk '!seen[$0]++'
-}
-rm -rf "$E/initramfs" && mkdir -p "$E/initramfs/bin" "$E/initramfs/modules"
-cp /bin/busybox "$E/initramfs/bin/busybox"
-cp tests/e2e/guest-init.sh "$E/initramfs/init" && chmod 755 "$E/initramfs/init"
-: >"$E/initramfs/modules.list"
-for path in $(module_order virtio_pci 9pnet_virtio 9p overlay snd-seq snd-seq-dummy); do
-  cp "$MODS/$path" "$E/initramfs/modules/"
-  basename "$path" >>"$E/initramfs/modules.list"
-done
-(cd "$E/initramfs" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1 >"$E/initramfs.cpio.gz")
+# The kernel and the initramfs: the modules for the shares, the overlay and
+# the sequencer.
+# shellcheck source=guest-kernel.sh
+source scripts/guest-kernel.sh
+guest_kernel "$E"
+guest_initramfs "$E" tests/e2e/guest-init.sh "$E/initramfs.cpio.gz" \
+  virtio_pci 9pnet_virtio 9p overlay snd-seq snd-seq-dummy
 
 # The emulated unit.
 if [ ! -x "$E/kestrum_unit" ] || [ tests/e2e/kestrum_unit.cpp -nt "$E/kestrum_unit" ]; then
@@ -94,7 +62,7 @@ qemu_rc=0
 timeout -k 10 "$HOST_SECONDS" qemu-system-x86_64 \
   -accel tcg,thread=multi -cpu max -smp 4 -m 512 \
   -nodefaults -display none -no-reboot -serial stdio -monitor none -net none \
-  -kernel "$MODS/../../../boot/vmlinuz-$KV" -initrd "$E/initramfs.cpio.gz" \
+  -kernel "$VMLINUZ" -initrd "$E/initramfs.cpio.gz" \
   -append "console=ttyS0 panic=-1 quiet loglevel=4 ksqx.script=$SRC/tests/e2e/guest.sh" \
   -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
   -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
