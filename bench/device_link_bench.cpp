@@ -2,8 +2,9 @@
 // reply delay: a full reception and a full transmission of 100 programs,
 // 100 exchanges each. Reported per exchange: the wall time of the whole
 // exchange (the unit's thread and queue included) and the program's own
-// time, from the handler being called with the unit's answer until it has
-// sent the next message (its wait for the message thread included).
+// time, from the handler being called with the unit's answer until its next
+// message reaches the unit (the handler's copy, the message thread's wake-up
+// and its handling of the answer).
 #include "CMidiSetupComponent.h"
 #include "EmulatedUnit.h"
 #include <benchmark/benchmark.h>
@@ -54,8 +55,8 @@ struct Bench
 template <typename Transfer>
 void measure(benchmark::State& state, Bench& b, Transfer transfer)
 {
-    const auto nanosBefore = b.unit->handlerNanoseconds();
-    const int deliveriesBefore = b.unit->deliveriesReturned();
+    const auto nanosBefore = b.unit->turnNanoseconds();
+    const int turnsBefore = b.unit->turns();
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
     {
@@ -66,9 +67,9 @@ void measure(benchmark::State& state, Bench& b, Transfer transfer)
                                  std::chrono::steady_clock::now() - start)
                                  .count();
     const double exchanges = (double) state.iterations() * kExchanges;
-    const auto handlerNanos = (double) (b.unit->handlerNanoseconds() - nanosBefore);
-    const auto deliveries = (double) (b.unit->deliveriesReturned() - deliveriesBefore);
-    state.counters["own_us_per_exchange"] = handlerNanos / deliveries / 1000.0;
+    const auto turnNanos = (double) (b.unit->turnNanoseconds() - nanosBefore);
+    const auto turns = (double) (b.unit->turns() - turnsBefore);
+    state.counters["own_us_per_exchange"] = turns > 0 ? turnNanos / turns / 1000.0 : 0.0;
     state.counters["wall_us_per_exchange"] = wallNanos / exchanges / 1000.0;
     state.SetItemsProcessed((int64_t) exchanges);
 }

@@ -17,11 +17,24 @@ const juce::uint8 kIdentityReply[] = {0x7E, 0x00, 0x06, 0x02, 0x42, 0x10, 0x01};
 const juce::uint8 kUnitHeader[] = {0x42, 0x30, 0x00, 0x01, 0x10};
 constexpr juce::uint8 kFuncDataLoadCompleted = 0x23;
 constexpr juce::uint8 kFuncProgDump = 0x4C;
+constexpr juce::uint8 kFuncProgDumpRequest = 0x1C;
 
 constexpr int kLastProgNo = kUserProgCount - 1;
 
-// What the link keeps of the messages that arrive while the ports change.
-constexpr int kDeferredBytesMax = 64 * 1024;
+// What the handler keeps for the message thread at most. Only the unit's
+// answers fill it, and a transfer has one outstanding at a time.
+constexpr int kArrivedBytesMax = 64 * 1024;
+
+// How long MIDI Setup's OK waits for an answer already asked for before it
+// replaces the ports anyway (a unit that went away never answers).
+constexpr int kQuietWaitMs = 2000;
+
+// A WinMM input device can be open only once at a time.
+#if JUCE_WINDOWS
+constexpr bool kOneInputPerDevice = true;
+#else
+constexpr bool kOneInputPerDevice = false;
+#endif
 
 // True when the message holds the given bytes from wire byte 1 on; never
 // reads past the end of the message.
@@ -36,10 +49,33 @@ const juce::Colour kTextColour = juce::Colours::black;
 const juce::Justification kTextJustification(33); // centred vertically, left-aligned
 } // namespace
 
+class CMidiSetupComponent::Dispatch : public juce::AsyncUpdater, public juce::Timer
+{
+public:
+    explicit Dispatch(CMidiSetupComponent& link) : m_link(link) {}
+    ~Dispatch() override
+    {
+        cancelPendingUpdate();
+        stopTimer();
+    }
+    void handleAsyncUpdate() override { m_link.handleArrivedMessages(); }
+    void timerCallback() override
+    {
+        stopTimer();
+        m_link.portChangeTimerCallback();
+    }
+
+private:
+    CMidiSetupComponent& m_link;
+};
+
 CMidiSetupComponent::CMidiSetupComponent()
     : m_iTxProgNo(0), m_bConnected(false), m_bTxAllProg(false), m_pActionManager(nullptr), m_ucRxProgData(),
       m_ucTxProgData(), m_pOKButton(nullptr), m_pMidiInDeviceCombo(nullptr), m_pMidiOutDeviceCombo(nullptr),
-      m_bRxAllProg(false), m_iRxNextProgNo(0), m_ucRxGatherData(), m_bPortsChanging(false), m_iDeferredBytes(0)
+      m_bRxAllProg(false), m_iRxNextProgNo(0), m_ucRxGatherData(), m_iArrivedBytes(0),
+      m_bIdentityReplyArrived(false), m_pOnlySource(nullptr), m_pInputSource(nullptr), m_bRxAnswerAwaited(false), m_bTxAnswerAwaited(false),
+      m_bPortChangePending(false), m_bOneInputPerDevice(kOneInputPerDevice),
+      m_pDispatch(std::make_unique<Dispatch>(*this))
 {
     m_pOKButton = CPanelLook::makeButton(*this, *this, "OK");
 
@@ -94,11 +130,12 @@ void CMidiSetupComponent::setDeviceLists(const juce::Array<juce::MidiDeviceInfo>
 
 CMidiSetupComponent::~CMidiSetupComponent()
 {
-    // The mark stays set: no handler run waits for the message thread again,
-    // and what arrives until the input is closed is never handled.
-    beginPortChange();
+    // Once the input is closed nothing is delivered any more, so the
+    // dispatcher (and with it any update still pending) can go.
+    m_pDispatch->stopTimer();
     closeInput(m_pMidiInput, m_sMidiInputId);
     closeOutput();
+    m_pDispatch.reset();
 
     delete m_pOKButton;
     m_pOKButton = nullptr;
@@ -159,98 +196,109 @@ void CMidiSetupComponent::comboBoxChanged(juce::ComboBox*) {}
 //==============================================================================
 // Ports
 
-// Every port operation runs while the ports are marked as changing (from
-// beginPortChange to endPortChange, or for good in the destructor). Three
-// facts of the framework's MIDI inputs shape this (see also
-// docs/juce7-notes.md):
+// The handler only copies what arrives (see handleIncomingMidiMessage), so a
+// port operation, which can wait for a delivery in progress on every backend
+// (see docs/juce7-notes.md), never waits for long, and no delivery ever
+// waits for the message thread.
 //
-// - A port operation can wait for a handler run. The ALSA client delivers
-//   every message holding a client-wide lock that opening or deleting any
-//   input or output also takes; CoreMIDI's inputs hold one lock for delivery,
-//   opening, start, stop and deletion; a WinMM input holds its device's lock
-//   while delivering, and opening, starting, stopping or deleting an input on
-//   that device take it. A handler run waits for the message-manager lock,
-//   that is for the message thread, which is the thread doing the port
-//   operation: without help the two wait for each other. So, before the
-//   first operation, the message thread marks the ports as changing and
-//   aborts the handler's wait for the lock: a run waiting there gives up at
-//   once, and a run that starts while the mark is set does not wait; either
-//   way it keeps a copy of a system-exclusive message (the handler ignores
-//   all others) and returns. Once the new ports are open, the message thread
-//   clears the mark and handles the kept messages in arrival order through
-//   the handler's own code, so an answer of the unit that arrives while OK
-//   reopens the ports still continues its transfer. Nothing handles a
-//   message beside it: at OK the message thread is inside a delivery and at
-//   start-up it is not dispatching, so no run holds the message-manager
-//   lock, and a run that comes after the mark is cleared waits for that lock
-//   until the kept messages are done.
-// - The ALSA client has one input thread for all its inputs. Deleting the
-//   last open input asks it to end; starting an input before it has ended
-//   (within about 100 ms) does not start it again, and it then ends: the new
-//   input would stay deaf for good. A changed input is therefore opened and
-//   started before the old one is deleted: an input is open throughout and
-//   the thread never stops. (WinMM and CoreMIDI have no thread of the
-//   framework's own.)
-// - The input of the device already open is kept as it is, neither stopped
-//   nor opened again. Closing it first would lose what the unit sends in
-//   between and, on ALSA, deafen it as above. Opening a second port on the
-//   same device first would deliver every message twice (a doubled data load
-//   completed message sends the next program before the unit asked for it),
-//   and ALSA's input thread rebuilds system-exclusive messages with one byte
-//   assembler for all its ports, so a dump delivered in pieces would be
-//   spliced with its own copy. The output is reopened every time: closing it
-//   loses nothing incoming, and nothing is sent while the ports change.
+// Every OK opens both ports afresh, also with the choice unchanged: that is
+// how a user reconnects a unit that went away and came back (its connection
+// on the old input is gone although its identifier is the same). So that
+// nothing of a running transfer is lost or doubled meanwhile, the ports are
+// replaced only while the exchange is quiet: when an answer has been asked
+// for and not yet taken, the change waits for it (at most kQuietWaitMs), and
+// what the link sends from OK until the new ports are open, the next
+// request of the transfer included, is held and then sent on the new output.
+// Then the unit has nothing to send while two inputs are open or none is.
 //
-// Only one thread at a time waits in m_messageLock: two inputs are open only
-// while the mark is set, when runs never reach the lock, and deleting the old
-// input waits for its run in progress to return.
+// The new input is opened and started before the old one is deleted, so an
+// input is open throughout: the ALSA client's one input thread, which
+// deleting the last input asks to end, never stops (an input started before
+// it has ended would stay deaf for good). While both are open only the old
+// one's deliveries are kept, since both may reach the unit. A WinMM device
+// takes one input at a time, so there the input of an unchanged device is
+// closed before it is opened again.
 void CMidiSetupComponent::openMIDIPort()
 {
-    beginPortChange();
+    // A change under way takes the choice as it is when it opens the ports.
+    if (m_bPortChangePending)
+        return;
+    m_bPortChangePending = true;
+    if (answerAwaited())
+        m_pDispatch->startTimer(kQuietWaitMs);
+    else
+        changePorts();
+}
 
-    // A port is opened by the identifier of the entry shown, so a device list
-    // that changed since construction cannot open another device.
-    auto selected = [](const juce::ComboBox& combo, const juce::Array<juce::MidiDeviceInfo>& infos) {
-        const int pos = combo.getSelectedId() - 1;
-        return juce::isPositiveAndBelow(pos, infos.size()) ? infos[pos].identifier : juce::String();
-    };
-    const juce::String inputId = selected(*m_pMidiInDeviceCombo, m_aMidiInDeviceInfos);
-    if (inputId != m_sMidiInputId)
+bool CMidiSetupComponent::answerAwaited() const
+{
+    return (m_bRxAllProg && m_bRxAnswerAwaited) || (m_bTxAllProg && m_bTxAnswerAwaited);
+}
+
+void CMidiSetupComponent::changePortsWhenQuiet()
+{
+    if (m_bPortChangePending && !answerAwaited())
     {
-        std::unique_ptr<juce::MidiInput> oldInput = std::move(m_pMidiInput);
-        const juce::String oldInputId = std::exchange(m_sMidiInputId, juce::String());
+        m_pDispatch->stopTimer();
+        changePorts();
+    }
+}
+
+void CMidiSetupComponent::portChangeTimerCallback()
+{
+    if (m_bPortChangePending)
+        changePorts();
+}
+
+namespace
+{
+// A port is opened by the identifier of the entry shown, so a device list
+// that changed since construction cannot open another device.
+juce::String selectedDevice(const juce::ComboBox& combo, const juce::Array<juce::MidiDeviceInfo>& infos)
+{
+    const int pos = combo.getSelectedId() - 1;
+    return juce::isPositiveAndBelow(pos, infos.size()) ? infos[pos].identifier : juce::String();
+}
+} // namespace
+
+void CMidiSetupComponent::changePorts()
+{
+    const juce::String inputId = selectedDevice(*m_pMidiInDeviceCombo, m_aMidiInDeviceInfos);
+    std::unique_ptr<juce::MidiInput> oldInput = std::move(m_pMidiInput);
+    const juce::String oldInputId = std::exchange(m_sMidiInputId, juce::String());
+    juce::MidiInput* const oldSource = std::exchange(m_pInputSource, nullptr);
+    if (m_bOneInputPerDevice && inputId == oldInputId)
+    {
+        closeInput(oldInput, oldInputId);
+        openInput(inputId);
+    }
+    else
+    {
+        setOnlySource(oldSource);
         openInput(inputId);
         closeInput(oldInput, oldInputId);
+        setOnlySource(nullptr);
     }
 
     closeOutput();
-    openOutput(selected(*m_pMidiOutDeviceCombo, m_aMidiOutDeviceInfos));
-
-    endPortChange();
+    openOutput(selectedDevice(*m_pMidiOutDeviceCombo, m_aMidiOutDeviceInfos));
+    finishPortChange();
 }
 
-void CMidiSetupComponent::beginPortChange()
+void CMidiSetupComponent::setOnlySource(juce::MidiInput* source)
 {
-    {
-        const juce::ScopedLock sl(m_deferredLock);
-        m_bPortsChanging = true;
-    }
-    m_messageLock.abort();
+    const juce::ScopedLock sl(m_arrivedLock);
+    m_pOnlySource = source;
 }
 
-// Runs on the message thread with the new ports open; no handler run can
-// hold the message-manager lock meanwhile (see openMIDIPort).
-void CMidiSetupComponent::endPortChange()
+void CMidiSetupComponent::finishPortChange()
 {
-    std::vector<juce::MidiMessage> arrived;
-    {
-        const juce::ScopedLock sl(m_deferredLock);
-        m_bPortsChanging = false;
-        arrived.swap(m_aDeferred);
-        m_iDeferredBytes = 0;
-    }
-    for (const auto& message : arrived)
-        handleMessage(message);
+    m_bPortChangePending = false;
+    m_pDispatch->stopTimer();
+    std::vector<juce::MidiMessage> held;
+    held.swap(m_aHeldSends);
+    for (const auto& message : held)
+        sendNow(message);
 }
 
 void CMidiSetupComponent::openInput(const juce::String& identifier)
@@ -259,13 +307,14 @@ void CMidiSetupComponent::openInput(const juce::String& identifier)
         return;
     if (m_inputStandIn)
     {
-        m_inputStandIn(identifier, true);
+        m_pInputSource = m_inputStandIn(identifier, true);
         m_sMidiInputId = identifier;
         return;
     }
     m_pMidiInput = juce::MidiInput::openDevice(identifier, this);
     if (m_pMidiInput != nullptr)
     {
+        m_pInputSource = m_pMidiInput.get();
         m_pMidiInput->start();
         m_sMidiInputId = identifier;
     }
@@ -314,10 +363,28 @@ bool CMidiSetupComponent::hasOutput() const { return m_outputSink != nullptr || 
 void CMidiSetupComponent::sendSysEx(const unsigned char* bytesBetweenF0AndF7, int count)
 {
     const auto message = juce::MidiMessage::createSysExMessage(bytesBetweenF0AndF7, count);
+    if (m_bPortChangePending)
+        m_aHeldSends.push_back(message);
+    else
+        sendNow(message);
+}
+
+// A dump request or a dump put on the wire waits for its answer from then on.
+void CMidiSetupComponent::sendNow(const juce::MidiMessage& message)
+{
     if (m_outputSink)
         m_outputSink(message);
     else if (m_pMidiOutput != nullptr)
         m_pMidiOutput->sendMessageNow(message);
+    else
+        return;
+    const auto* data = message.getRawData();
+    const int size = message.getRawDataSize();
+    if (matchesFromByte1(data, size, kUnitHeader, (int) sizeof(kUnitHeader)) && size > 6)
+    {
+        m_bRxAnswerAwaited = m_bRxAnswerAwaited || data[6] == kFuncProgDumpRequest;
+        m_bTxAnswerAwaited = m_bTxAnswerAwaited || data[6] == kFuncProgDump;
+    }
 }
 
 void CMidiSetupComponent::sendDevInqRequest()
@@ -366,81 +433,90 @@ void CMidiSetupComponent::startRxAllProg()
 //==============================================================================
 // Receiving
 
-// One whole message at a time under the message-manager lock, never beside
-// the message thread's work on the same fields; while the ports change, kept
-// for the message thread (see openMIDIPort). tryEnter also returns false
-// after an abort that came while nobody was waiting, so a false result is
-// only final once the mark is seen. Once the application has posted its
-// quit, the lock is never granted again.
-void CMidiSetupComponent::handleIncomingMidiMessage(juce::MidiInput*, const juce::MidiMessage& message)
+// Runs on whatever thread the backend delivers on (ALSA's input thread,
+// CoreMIDI's, WinMM's driver callback) and only keeps a copy of what the
+// exchange acts on for the message thread, which handles one whole message
+// at a time, never beside its other work on the same fields. It neither
+// sends (WinMM forbids its multimedia calls in an input callback) nor waits
+// for the message thread, so no backend's delivery, and no port operation
+// waiting for one, can wait for the message thread.
+void CMidiSetupComponent::handleIncomingMidiMessage(juce::MidiInput* source, const juce::MidiMessage& message)
 {
-    while (!deferWhilePortsChange(message))
-    {
-        auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-        if (messageManager == nullptr || messageManager->hasStopMessageBeenSent())
-            return;
-        if (m_messageLock.tryEnter())
-        {
-            const bool changing = m_bPortsChanging;
-            if (!changing)
-                handleMessage(message);
-            m_messageLock.exit();
-            if (!changing)
-                return;
-        }
-    }
-}
-
-// True while the ports are changing: the message is then kept, unless it is
-// not system-exclusive or the queue is full (a transfer has one answer
-// outstanding, so only a flood from elsewhere fills it).
-bool CMidiSetupComponent::deferWhilePortsChange(const juce::MidiMessage& message)
-{
-    const juce::ScopedLock sl(m_deferredLock);
-    if (!m_bPortsChanging)
-        return false;
     const int size = message.getRawDataSize();
-    if (message.isSysEx() && m_iDeferredBytes + size <= kDeferredBytesMax)
-    {
-        m_aDeferred.push_back(message);
-        m_iDeferredBytes += size;
-    }
-    return true;
-}
-
-void CMidiSetupComponent::handleMessage(const juce::MidiMessage& message)
-{
-    if (message.isSysEx())
-        handleUnitMessage(message.getRawData(), message.getRawDataSize());
-}
-
-// data/size: the whole message as on the wire, F0 at byte 0.
-void CMidiSetupComponent::handleUnitMessage(const juce::uint8* data, int size)
-{
-    if (size > 1 && data[1] == kIdentityReply[0])
-    {
-        if (matchesFromByte1(data, size, kIdentityReply, (int) sizeof(kIdentityReply)))
-            m_bConnected = true;
+    const Kind kind = kindOf(message.getRawData(), size);
+    if (kind == Kind::Other)
         return;
+    {
+        const juce::ScopedLock sl(m_arrivedLock);
+        if (m_pOnlySource != nullptr && source != m_pOnlySource)
+            return;
+        if (kind == Kind::IdentityReply)
+            m_bIdentityReplyArrived = true;
+        else if (m_iArrivedBytes + size <= kArrivedBytesMax)
+        {
+            m_aArrived.push_back(message);
+            m_iArrivedBytes += size;
+        }
+        else
+            return;
     }
+    m_pDispatch->triggerAsyncUpdate();
+}
+
+void CMidiSetupComponent::handleArrivedNow() { m_pDispatch->handleUpdateNowIfNeeded(); }
+
+// data/size: the whole message as on the wire, F0 at byte 0. A dump is taken
+// only whole; a data load completed message is tested no further than its
+// function, and an identity reply no further than its family code.
+CMidiSetupComponent::Kind CMidiSetupComponent::kindOf(const juce::uint8* data, int size)
+{
+    if (size < 2 || data[0] != 0xF0)
+        return Kind::Other;
+    if (data[1] == kIdentityReply[0])
+        return matchesFromByte1(data, size, kIdentityReply, (int) sizeof(kIdentityReply)) ? Kind::IdentityReply
+                                                                                        : Kind::Other;
     if (!matchesFromByte1(data, size, kUnitHeader, (int) sizeof(kUnitHeader)) || size < 7)
-        return;
+        return Kind::Other;
     if (data[6] == kFuncDataLoadCompleted)
-        handleDataLoadCompleted();
-    else if (data[6] == kFuncProgDump)
-        handleProgDump(data, size);
+        return Kind::DataLoadCompleted;
+    if (data[6] == kFuncProgDump && size == kProgDumpSize && data[kProgDumpSize - 1] == 0xF7)
+        return Kind::ProgDump;
+    return Kind::Other;
+}
+
+// On the message thread, in arrival order. A port change waiting for the
+// exchange to be quiet happens right after the answer it waited for.
+void CMidiSetupComponent::handleArrivedMessages()
+{
+    std::vector<juce::MidiMessage> arrived;
+    bool identityReply;
+    {
+        const juce::ScopedLock sl(m_arrivedLock);
+        arrived.swap(m_aArrived);
+        m_iArrivedBytes = 0;
+        identityReply = std::exchange(m_bIdentityReplyArrived, false);
+    }
+    if (identityReply)
+        m_bConnected = true;
+    for (const auto& message : arrived)
+    {
+        if (kindOf(message.getRawData(), message.getRawDataSize()) == Kind::ProgDump)
+            handleProgDump(message.getRawData());
+        else
+            handleDataLoadCompleted();
+        changePortsWhenQuiet();
+    }
 }
 
 // Only a complete dump of the program the running reception expects next is
 // taken; anything else (no reception, another program, a short, long or
 // unterminated message) leaves every buffer as it was.
-void CMidiSetupComponent::handleProgDump(const juce::uint8* data, int size)
+void CMidiSetupComponent::handleProgDump(const juce::uint8* data)
 {
-    if (size != kProgDumpSize || data[kProgDumpSize - 1] != 0xF7)
-        return;
     const int progNo = data[8];
     if (!m_bRxAllProg || progNo != m_iRxNextProgNo || progNo > kLastProgNo)
         return;
+    m_bRxAnswerAwaited = false;
 
     std::memcpy(m_ucRxGatherData + kProgDumpSize * progNo, data, (size_t) kProgDumpSize);
     if (progNo < kLastProgNo)
@@ -460,6 +536,7 @@ void CMidiSetupComponent::handleDataLoadCompleted()
 {
     if (!m_bTxAllProg)
         return;
+    m_bTxAnswerAwaited = false;
     ++m_iTxProgNo;
     reportProgress(m_iTxProgNo);
     if (m_iTxProgNo <= kLastProgNo)
@@ -488,6 +565,7 @@ void CMidiSetupComponent::reportHandOver()
 // Test seams
 
 void CMidiSetupComponent::setOutputSink(OutputSink sink) { m_outputSink = std::move(sink); }
-void CMidiSetupComponent::setInputStandIn(PortStandIn standIn) { m_inputStandIn = std::move(standIn); }
+void CMidiSetupComponent::setInputStandIn(InputStandIn standIn) { m_inputStandIn = std::move(standIn); }
 void CMidiSetupComponent::setOutputStandIn(PortStandIn standIn) { m_outputStandIn = std::move(standIn); }
+void CMidiSetupComponent::setOneInputPerDevice(bool one) { m_bOneInputPerDevice = one; }
 void CMidiSetupComponent::setReportObserver(ReportObserver observer) { m_reportObserver = std::move(observer); }

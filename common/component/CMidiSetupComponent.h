@@ -1,7 +1,6 @@
 #pragma once
 #include "KsqxJuce.h"
 #include "CProgNameTable.h"
-#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -32,6 +31,10 @@ public:
     void sendCurrentProg(unsigned char* buffer);
     void startTxAllProg();
 
+    // Handles at once what the input handler has kept for the message
+    // thread, as the message loop does at its next turn. Message thread only.
+    void handleArrivedNow();
+
     // Marks the start of a reception asked for by the user (or start-up):
     // only then are program dumps stored and handed over.
     void startRxAllProg();
@@ -49,11 +52,20 @@ public:
     // one is set, the link calls it instead of opening a port of the device
     // with the given identifier (with true; an input is also started) and
     // instead of stopping and deleting that port (with false), in the same
-    // order. Like the framework's, a stand-in may wait there for a handler
-    // run in progress; closing an input must stop all later runs of it.
+    // order. Like the framework's, a stand-in may wait there for a delivery
+    // in progress; closing an input must stop all later deliveries of it,
+    // and closing names the oldest open input of that device. An input's
+    // stand-in returns, on opening, the source that its deliveries name
+    // (only compared, never dereferenced; null names none).
+    using InputStandIn = std::function<juce::MidiInput*(const juce::String& identifier, bool open)>;
     using PortStandIn = std::function<void(const juce::String& identifier, bool open)>;
-    void setInputStandIn(PortStandIn standIn);
+    void setInputStandIn(InputStandIn standIn);
     void setOutputStandIn(PortStandIn standIn);
+
+    // Test seam: whether a device takes only one open input at a time
+    // (WinMM's do; ALSA's and CoreMIDI's take any number). Set for this
+    // build's backend at construction.
+    void setOneInputPerDevice(bool one);
 
     // Test seam: device lists in place of the system's, preselected as at
     // construction. Opens and closes nothing.
@@ -89,17 +101,29 @@ private:
                          const juce::Array<juce::MidiDeviceInfo>& outputs);
     bool hasOutput() const;
     void sendSysEx(const unsigned char* bytesBetweenF0AndF7, int count);
+    void sendNow(const juce::MidiMessage& message);
 
-    bool deferWhilePortsChange(const juce::MidiMessage& message);
-    void beginPortChange();
-    void endPortChange();
+    enum class Kind
+    {
+        Other,
+        IdentityReply,
+        DataLoadCompleted,
+        ProgDump
+    };
+    static Kind kindOf(const juce::uint8* data, int size);
+
+    void handleArrivedMessages();
+    void changePortsWhenQuiet();
+    void changePorts();
+    void setOnlySource(juce::MidiInput* source);
+    void finishPortChange();
+    void portChangeTimerCallback();
+    bool answerAwaited() const;
     void openInput(const juce::String& identifier);
     void closeInput(std::unique_ptr<juce::MidiInput>& input, const juce::String& identifier);
     void openOutput(const juce::String& identifier);
     void closeOutput();
-    void handleMessage(const juce::MidiMessage& message);
-    void handleUnitMessage(const juce::uint8* data, int size);
-    void handleProgDump(const juce::uint8* data, int size);
+    void handleProgDump(const juce::uint8* data);
     void handleDataLoadCompleted();
     void reportProgress(int percent);
     void reportHandOver();
@@ -116,20 +140,38 @@ private:
     juce::String m_sMidiInputId;
     juce::String m_sMidiOutputId;
 
-    // The handler waits for the message thread through this lock, which the
-    // message thread makes give up while the ports change (see openMIDIPort).
-    juce::MessageManager::Lock m_messageLock;
-    // The mark that the ports are changing, and the system-exclusive
-    // messages that arrived meanwhile, in arrival order, for the message
-    // thread to handle once the ports are open. The mark is changed and the
-    // queue appended to and taken only under m_deferredLock.
-    std::atomic<bool> m_bPortsChanging;
-    juce::CriticalSection m_deferredLock;
-    std::vector<juce::MidiMessage> m_aDeferred;
-    int m_iDeferredBytes;
+    // What the handler keeps for the message thread: copies of the messages
+    // that the exchange acts on, in arrival order (an identity reply only as
+    // a mark, since one is as good as many). Taken and appended to only
+    // under m_arrivedLock, which is never held longer than a copy or a swap.
+    juce::CriticalSection m_arrivedLock;
+    std::vector<juce::MidiMessage> m_aArrived;
+    int m_iArrivedBytes;
+    bool m_bIdentityReplyArrived;
+    // While a new input is open beside the old one, only the old one's
+    // deliveries are kept (both may reach the unit); null keeps all.
+    juce::MidiInput* m_pOnlySource;
+
+    // What the open input's deliveries name as their source.
+    juce::MidiInput* m_pInputSource;
+
+    // A dump request or a dump is on the wire and its answer not yet taken.
+    bool m_bRxAnswerAwaited;
+    bool m_bTxAnswerAwaited;
+
+    // MIDI Setup's OK replaces the ports only while no answer is awaited
+    // (see openMIDIPort); until then what the link sends is held here.
+    bool m_bPortChangePending;
+    std::vector<juce::MidiMessage> m_aHeldSends;
+    bool m_bOneInputPerDevice;
+
+    // Calls back on the message thread: the arrived messages, and the port
+    // change's timer.
+    class Dispatch;
+    std::unique_ptr<Dispatch> m_pDispatch;
 
     OutputSink m_outputSink;
-    PortStandIn m_inputStandIn;
+    InputStandIn m_inputStandIn;
     PortStandIn m_outputStandIn;
     ReportObserver m_reportObserver;
 

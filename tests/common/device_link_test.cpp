@@ -477,22 +477,32 @@ TEST(DeviceLink, TheUnitTakesTheCurrentProgram)
 }
 
 //==============================================================================
-// Closing the input while the unit floods it. The flood comes from the unit's
-// thread through the handler while the main thread, not dispatching, closes
-// the input: every run in flight waits for the message-manager lock, and
-// closing the stand-in input waits for the run being delivered, as deleting
-// a real input does. Without the abort the two would wait for each other.
+// The handler runs on the backend's delivering thread: the ALSA client's
+// input thread, or WinMM's driver callback, which must neither call the
+// multimedia functions (send) nor wait for anything that needs the message
+// thread. Here the main thread, which is the message thread, does not
+// dispatch while the unit floods the input with everything the exchange
+// acts on; every delivery must still return, and closing the ports under
+// the flood too.
 
 namespace
 {
-// Waits without dispatching until a handler run waits for the message thread.
-bool waitForRunInFlight(const EmulatedUnit& unit)
+const juce::uint8 kPacked[37] = {};
+const std::vector<Bytes> kUnitFlood = {EmulatedUnit::standardIdentityReply(),
+                                       EmulatedUnit::programDumpMessage(0, kPacked),
+                                       EmulatedUnit::dataLoadCompleted(),
+                                       {0x90, 0x40, 0x7F}};
+
+// Waits, without dispatching, until the unit has delivered `count` more
+// messages than it had.
+bool deliveriesReturnWithoutTheMessageThread(const EmulatedUnit& unit, int count)
 {
-    return waitUntil([&] { return unit.runWaitsInHandler(); }, kWait);
+    const int from = unit.deliveriesReturned();
+    return waitUntil([&] { return unit.deliveriesReturned() >= from + count; }, kWait);
 }
 } // namespace
 
-TEST(DeviceLinkClosing, NeverWaitsForAHandlerRunThatWaitsForTheMessageThread)
+TEST(DeviceLinkDelivery, NeverWaitsForTheMessageThreadAndPortsCloseUnderAFlood)
 {
     struct Case
     {
@@ -505,11 +515,6 @@ TEST(DeviceLinkClosing, NeverWaitsForAHandlerRunThatWaitsForTheMessageThread)
         {"reopening the ports", [](LinkedUnit& t) { t.link->openMIDIPort(); }, true},
         {"destruction", [](LinkedUnit& t) { t.link.reset(); }, false},
     };
-    const juce::uint8 packed[37] = {};
-    const std::vector<Bytes> flood = {EmulatedUnit::standardIdentityReply(),
-                                      EmulatedUnit::programDumpMessage(0, packed),
-                                      EmulatedUnit::dataLoadCompleted(),
-                                      {0x90, 0x40, 0x7F}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -517,28 +522,28 @@ TEST(DeviceLinkClosing, NeverWaitsForAHandlerRunThatWaitsForTheMessageThread)
         t.link->startRxAllProg();
         t.link->startTxAllProg();
         const size_t sentBefore = t.unit->received().size();
-        t.unit->startFlood(flood);
-        ASSERT_TRUE(waitForRunInFlight(*t.unit));
-        const int returnedBefore = t.unit->deliveriesReturned();
+        t.unit->startFlood(kUnitFlood);
+        ASSERT_TRUE(deliveriesReturnWithoutTheMessageThread(*t.unit, 400));
         {
             Watchdog watchdog(c.name);
             c.close(t);
         }
-        // The run that waited gave up.
-        EXPECT_GT(t.unit->deliveriesReturned(), returnedBefore);
+        EXPECT_TRUE(deliveriesReturnWithoutTheMessageThread(*t.unit, c.linkLives ? 400 : 0));
         if (!c.linkLives)
         {
             // What arrived while the link was deleted is never handled.
+            t.unit->stopFlood();
+            pumpMessages(50);
             EXPECT_TRUE(t.progress.empty());
             EXPECT_EQ(t.handOvers, 0);
-            t.unit->stopFlood();
             continue;
         }
 
-        // The flood is handled as usual, what came during the change included.
+        // The flood is handled once the message thread dispatches again.
         EXPECT_TRUE(pumpUntil([&] { return t.link->m_bConnected && !t.progress.empty(); }, kWait));
         t.unit->stopFlood();
         ASSERT_TRUE(t.settle());
+        EXPECT_EQ(t.unit->sendsFromDeliveries(), 0) << "nothing is sent from inside a delivery";
         const auto sent = t.unit->received();
         const bool askedAgain = std::count(sent.begin() + (long) sentBefore, sent.end(),
                                            Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}) == 1;
@@ -547,18 +552,17 @@ TEST(DeviceLinkClosing, NeverWaitsForAHandlerRunThatWaitsForTheMessageThread)
 }
 
 // OK pressed again and again with the ports unchanged while the unit floods
-// the input, each time with a handler run in flight: every press returns, the
-// input never goes deaf (the framework's one input thread is never asked to
-// end), and after each press the unit is heard and a whole reception
-// completes beside the flood.
-TEST(DeviceLinkClosing, OkUnderAFloodNeverLeavesTheInputDeaf)
+// the input: every press returns, the input never goes deaf (the ALSA
+// client's one input thread is never asked to end), and after each press
+// the unit is heard and a whole reception completes beside the flood.
+TEST(DeviceLinkDelivery, OkUnderAFloodNeverLeavesTheInputDeaf)
 {
     LinkedUnit t;
     t.unit->startFlood({{0x90, 0x40, 0x7F}, {0x80, 0x40, 0x00}});
     for (int press = 1; press <= 5; ++press)
     {
         SCOPED_TRACE(press);
-        ASSERT_TRUE(waitForRunInFlight(*t.unit));
+        ASSERT_TRUE(deliveriesReturnWithoutTheMessageThread(*t.unit, 50));
         {
             Watchdog watchdog("OK button");
             t.link->buttonClicked(t.link->m_pOKButton);
@@ -576,22 +580,27 @@ TEST(DeviceLinkClosing, OkUnderAFloodNeverLeavesTheInputDeaf)
     EXPECT_EQ(t.progress.size(), 500u);
 }
 
-// What arrives while the ports change is handled once they are open, on the
-// message thread, in arrival order, and not before. Here it comes in while
+// What arrives while the ports change is handled on the message thread, in
+// arrival order, once they are open, and not before. Here it comes in while
 // the output is closed for reopening: the unit's identity reply, the dump
-// that the reception waits for and the one after it, with a note, a copy and
-// another maker's message between them.
-TEST(DeviceLinkClosing, WhatArrivesWhileThePortsChangeIsHandledInArrivalOrderOnceTheyAreOpen)
+// that the reception waits for and the one after it, with a note, a copy
+// and another maker's messages between them; those come to more than the
+// link keeps of what arrives, so none of them may take the unit's place.
+TEST(DeviceLinkDelivery, WhatArrivesWhileThePortsChangeIsHandledInArrivalOrderOnceTheyAreOpen)
 {
     LinkedUnit t;
     t.unit->goSilentAfter(0); // the unit answers nothing on its own
     t.link->startRxAllProg();
-    const std::vector<Bytes> arriving = {EmulatedUnit::standardIdentityReply(),
-                                         t.unit->programDump(0),
-                                         {0x90, 0x40, 0x7F},
-                                         t.unit->programDump(1),
-                                         t.unit->programDump(1),
-                                         {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7}};
+    Bytes foreign(1024, 0x11);
+    foreign.front() = 0xF0;
+    foreign[1] = 0x43;
+    foreign.back() = 0xF7;
+    std::vector<Bytes> arriving = {EmulatedUnit::standardIdentityReply()};
+    arriving.insert(arriving.end(), 100, foreign);
+    for (const Bytes& m : {t.unit->programDump(0), Bytes{0x90, 0x40, 0x7F}, t.unit->programDump(1),
+                           t.unit->programDump(1), Bytes{0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7},
+                           Bytes{0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x41, 0x05, 0x00, 0xF7}})
+        arriving.push_back(m);
     bool handledEarly = true;
     t.link->setOutputStandIn([&](const juce::String&, bool open) {
         if (open)
@@ -602,8 +611,9 @@ TEST(DeviceLinkClosing, WhatArrivesWhileThePortsChangeIsHandledInArrivalOrderOnc
     });
     t.link->openMIDIPort();
     t.link->setOutputStandIn(nullptr);
-
     EXPECT_FALSE(handledEarly);
+
+    EXPECT_TRUE(pumpUntil([&] { return t.progress.size() == 2; }, kWait));
     EXPECT_TRUE(t.link->m_bConnected);
     EXPECT_EQ(t.progress, (std::vector<int>{1, 2}));
     EXPECT_EQ(t.requests(), (std::vector<int>{1, 2}));

@@ -122,10 +122,11 @@ TEST(MidiSetupPanel, DrawsItsBackgroundFrameAndTitles)
     EXPECT_EQ(darkPixels({5, 110, 310, 55}), 0);
 }
 
-// An unchanged input stays open as it is; a changed one is opened and started
-// before the old one is closed, so that an input stays open throughout. The
-// output is closed and opened again at every OK.
-TEST(MidiSetupPanel, OkHidesThePanelKeepsAnUnchangedInputReopensTheOutputAndAsksForTheUnit)
+// Every OK opens both ports afresh, with the choice changed or not (that is
+// how a unit that went away is heard again): the new input is opened and
+// started before the old one is closed, so that an input stays open
+// throughout; the output is closed and opened again.
+TEST(MidiSetupPanel, OkHidesThePanelReopensBothPortsAndAsksForTheUnit)
 {
     const juce::MidiDeviceInfo keys{"USB Keys", "keys"}, unit{"Kestrum QX", "unit"};
     std::vector<Bytes> wire;
@@ -133,7 +134,10 @@ TEST(MidiSetupPanel, OkHidesThePanelKeepsAnUnchangedInputReopensTheOutputAndAsks
     CMidiSetupComponent panel;
     panel.setDeviceLists({keys, unit}, {keys, unit});
     panel.setOutputSink([&](const juce::MidiMessage& m) { wire.push_back(EmulatedUnit::toBytes(m)); });
-    panel.setInputStandIn([&](const juce::String& id, bool open) { ports.push_back((open ? "in+ " : "in- ") + id); });
+    panel.setInputStandIn([&](const juce::String& id, bool open) -> juce::MidiInput* {
+        ports.push_back((open ? "in+ " : "in- ") + id);
+        return nullptr;
+    });
     panel.setOutputStandIn([&](const juce::String& id, bool open) { ports.push_back((open ? "out+ " : "out- ") + id); });
     panel.openMIDIPort(); // as at start-up: the preselected unit
     EXPECT_EQ(ports, (std::vector<juce::String>{"in+ unit", "out+ unit"}));
@@ -155,10 +159,10 @@ TEST(MidiSetupPanel, OkHidesThePanelKeepsAnUnchangedInputReopensTheOutputAndAsks
         std::vector<juce::String> ports;
     };
     const std::vector<Step> steps = {
-        {"nothing changed", unit, unit, {"out- unit", "out+ unit"}},
+        {"nothing changed", unit, unit, {"in+ unit", "in- unit", "out- unit", "out+ unit"}},
         {"another input", keys, unit, {"in+ keys", "in- unit", "out- unit", "out+ unit"}},
         {"the input back, another output", unit, keys, {"in+ unit", "in- keys", "out- unit", "out+ keys"}},
-        {"another output only", unit, unit, {"out- keys", "out+ unit"}},
+        {"another output only", unit, unit, {"in+ unit", "in- unit", "out- keys", "out+ unit"}},
     };
     for (const auto& step : steps)
     {

@@ -104,9 +104,10 @@ TEST(StartupOrder, EachPartIsBuiltAfterThoseBeforeItAndTheTableFilledLast)
         note("MIDI setup panel");
         const juce::MidiDeviceInfo unit{"Kestrum QX", "unit"};
         link->setDeviceLists({unit}, {unit});
-        link->setInputStandIn([&](const juce::String&, bool open) {
+        link->setInputStandIn([&](const juce::String&, bool open) -> juce::MidiInput* {
             if (open)
                 note("ports opened");
+            return nullptr;
         });
         link->setOutputStandIn([](const juce::String&, bool) {});
         link->setOutputSink([&](const juce::MidiMessage& m) {

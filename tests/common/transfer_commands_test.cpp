@@ -61,10 +61,11 @@ struct Transfer : ::testing::Test
     std::unique_ptr<CProgNameTable> table = std::make_unique<CProgNameTable>();
     CProgressDialogComponent* progress = new CProgressDialogComponent();
     std::unique_ptr<CMidiSetupComponent> link = std::make_unique<CMidiSetupComponent>();
-    std::unique_ptr<EmulatedUnit> unit = std::make_unique<EmulatedUnit>(*link);
+    std::unique_ptr<EmulatedUnit> unit;
     ActionManager actions;
 
-    Transfer()
+    explicit Transfer(EmulatedUnit::Backend backend = EmulatedUnit::Backend::Alsa)
+        : unit(std::make_unique<EmulatedUnit>(*link, 1, backend))
     {
         link->openMIDIPort();
         parent.setSize(800, 600);
@@ -282,32 +283,41 @@ TEST_F(Transfer, HandOverCopiesTheReceiveBufferOnceOnTheMessageThread)
 
 namespace
 {
-// Where a transfer is when OK is pressed: its answer to program p waits in
-// the handler for the message thread; it arrives while the ports change; or
-// the unit has not answered yet and does so after OK.
+// Where a transfer is when OK is pressed: the unit's answer to program p
+// has reached the link, which has not handled it yet (the message thread is
+// held); the unit answers after OK, while the ports wait for the exchange to
+// be quiet; it answers only once the link has given up waiting and replaced
+// the ports; or it answers while the link closes a port, after the wait.
 enum class Moment
 {
-    AnswerWaiting,
-    AnswerDuringTheChange,
-    BeforeTheAnswer
+    AnswerArrived,
+    AnswerDuringTheWait,
+    AnswerAfterTheWait,
+    AnswerDuringTheChange
 };
 
 struct Press
 {
     int progNo;
     Moment moment;
+    // The device chosen for both ports at this press; the unit's if null.
+    const juce::MidiDeviceInfo* device = nullptr;
 };
 
 // The unit's answer to program `press.progNo`, held back by the unit, comes
-// at the press's moment around OK; the message thread is held meanwhile.
+// at the press's moment around OK.
 void pressOkAt(Transfer& t, const Press& press, const std::vector<Bytes>& flood)
 {
     ASSERT_TRUE(pumpUntil([&] { return t.unit->heldCount() == 1 && t.unit->idle(); }, kWait))
         << "the transfer reached program " << press.progNo;
-    if (press.moment == Moment::AnswerWaiting)
+    const auto device = press.device != nullptr ? *press.device : EmulatedUnit::unitDevice();
+    EmulatedUnit::choosePorts(*t.link, device, device);
+    const int openings = t.unit->inputOpenings();
+    if (press.moment == Moment::AnswerArrived)
     {
+        const int delivered = t.unit->answersDelivered();
         t.unit->answerLate();
-        ASSERT_TRUE(waitUntil([&] { return t.unit->answerWaitsInHandler(); }, kWait));
+        ASSERT_TRUE(waitUntil([&] { return t.unit->answersDelivered() > delivered; }, kWait));
         if (!flood.empty())
             t.unit->startFlood(flood);
     }
@@ -317,9 +327,16 @@ void pressOkAt(Transfer& t, const Press& press, const std::vector<Bytes>& flood)
         Watchdog watchdog("OK during a transfer");
         t.link->buttonClicked(t.link->m_pOKButton);
     }
-    EXPECT_EQ(t.unit->heldCount(), press.moment == Moment::BeforeTheAnswer ? 1 : 0);
-    if (press.moment == Moment::BeforeTheAnswer)
+    if (press.moment == Moment::AnswerDuringTheWait)
         t.unit->answerLate();
+    if (press.moment == Moment::AnswerDuringTheChange)
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->heldCount() == 0; }, kWait)) << "the ports are replaced";
+    if (press.moment == Moment::AnswerAfterTheWait)
+    {
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->inputOpenings() > openings; }, kWait))
+            << "the ports are replaced although the unit is silent";
+        t.unit->answerLate();
+    }
 }
 
 // Numbers as runs, "0-49 51-99", so that a failure shows what is missing.
@@ -403,6 +420,8 @@ struct Start
         EXPECT_TRUE(t.rows(kUserProgCount, kUserProgCount) == library);
         EXPECT_EQ(t.boxes.boxes.size(), 1u) << "the command's question only";
         EXPECT_EQ(t.unit->mostOutstanding(), 1) << "never a second message before the answer";
+        EXPECT_EQ(t.unit->sendsFromDeliveries(), 0) << "nothing is sent from inside a delivery";
+        EXPECT_EQ(t.unit->secondOpens(), 0) << "a device's input is closed before it is opened again";
         EXPECT_FALSE(t.unit->inputDeaf());
         EXPECT_TRUE(pumpUntil([&] { return !t.progress->isVisible(); }, kWait)) << "the panel fades after 100 %";
     }
@@ -416,11 +435,17 @@ struct Start
     }
 };
 
-// With the ports unchanged, OK at any such moment leaves the transfer to
-// complete: every program asked for or sent exactly once and in lock-step,
-// progress reported from 1 to 100, the programs handed over to the table or
-// all acknowledged, the panel at 100 % before it fades; the unit's input is
-// kept open throughout and never goes deaf.
+// The Transfer parts with the emulated unit modelled on one backend.
+struct TransferOn : Transfer, ::testing::WithParamInterface<EmulatedUnit::Backend>
+{
+    TransferOn() : Transfer(GetParam()) {}
+};
+
+// OK at any such moment leaves the transfer to complete: every program asked
+// for or sent exactly once and in lock-step, progress reported from 1 to
+// 100, the programs handed over to the table or all acknowledged, the panel
+// at 100 % before it fades; nothing is sent from inside a delivery, and the
+// input is opened afresh at every OK and never goes deaf.
 void okDuringATransferLeavesItToComplete(Transfer& t, int command)
 {
     t.connect();
@@ -435,23 +460,24 @@ void okDuringATransferLeavesItToComplete(Transfer& t, int command)
         bool flood;
     };
     const std::vector<Case> cases = {
-        {"answer to the first program waiting", {{0, Moment::AnswerWaiting}}, false},
-        {"answer in the middle waiting", {{50, Moment::AnswerWaiting}}, false},
-        {"answer to the last program waiting", {{99, Moment::AnswerWaiting}}, false},
-        {"answer arriving while the ports change", {{50, Moment::AnswerDuringTheChange}}, false},
-        {"answer after OK", {{50, Moment::BeforeTheAnswer}}, false},
+        {"answer to the first program arrived", {{0, Moment::AnswerArrived}}, false},
+        {"answer in the middle arrived", {{50, Moment::AnswerArrived}}, false},
+        {"answer to the last program arrived", {{99, Moment::AnswerArrived}}, false},
+        {"answer while the ports wait", {{50, Moment::AnswerDuringTheWait}}, false},
+        {"answer after the wait", {{50, Moment::AnswerAfterTheWait}}, false},
+        {"answer while the ports change", {{50, Moment::AnswerDuringTheChange}}, false},
         {"OK again and again",
-         {{10, Moment::AnswerWaiting}, {40, Moment::AnswerDuringTheChange}, {70, Moment::BeforeTheAnswer},
-          {99, Moment::AnswerDuringTheChange}},
+         {{10, Moment::AnswerArrived}, {40, Moment::AnswerDuringTheChange}, {70, Moment::AnswerDuringTheWait},
+          {99, Moment::AnswerAfterTheWait}},
          false},
-        {"answer waiting, then a flood", {{50, Moment::AnswerWaiting}}, true},
+        {"answer arrived, then a flood", {{50, Moment::AnswerArrived}}, true},
     };
-    const int inputOpenings = t.unit->inputOpenings();
     int seed = 20;
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         Start start(t, command, seed++);
+        const int inputOpenings = t.unit->inputOpenings();
         for (const auto& press : c.presses)
             t.unit->holdAnswerFor(press.progNo);
         EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
@@ -466,12 +492,87 @@ void okDuringATransferLeavesItToComplete(Transfer& t, int command)
         t.unit->stopFlood();
         ASSERT_TRUE(pumpUntil([&] { return t.unit->idle(); }, kWait));
         start.expectCompleted();
-        EXPECT_EQ(t.unit->inputOpenings(), inputOpenings) << "the unit's input was kept open";
+        EXPECT_EQ(t.unit->inputOpenings(), inputOpenings + (int) c.presses.size()) << "opened afresh at every OK";
     }
 }
 
+// The unit switched off and on (or its cable pulled and plugged in again)
+// is back under the same identifier, but the ports open on it are dead: a
+// transfer started then goes nowhere, and OK with the choice unchanged is
+// how the user reconnects it. Whether it went away while the link was idle
+// or in the middle of a transfer (whose answer then never comes), after OK
+// the same command completes.
+void okReconnectsAUnitThatCameBack(Transfer& t, int command)
+{
+    t.connect();
+    for (const bool midTransfer : {false, true})
+    {
+        SCOPED_TRACE(midTransfer ? "in the middle of a transfer" : "while idle");
+        if (midTransfer)
+        {
+            Start stalled(t, command, 50);
+            t.unit->holdAnswerFor(30);
+            EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
+            ASSERT_TRUE(pumpUntil([&] { return t.unit->heldCount() == 1 && t.unit->idle(); }, kWait));
+            t.unit->goAwayAndComeBack();
+        }
+        else
+        {
+            t.unit->goAwayAndComeBack();
+            Start unheard(t, command, 51);
+            const int unheardBefore = t.unit->unheardCount();
+            EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
+            EXPECT_TRUE(pumpUntil([&] { return !t.progress->isVisible(); }, kWait)) << "the panel fades";
+            EXPECT_EQ(t.unit->unheardCount() - unheardBefore, 1) << "the first message went nowhere";
+            EXPECT_TRUE(t.rows(0, kUserProgCount) == unheard.userArea);
+        }
+
+        const int openings = t.unit->inputOpenings();
+        {
+            Watchdog watchdog("OK after the unit came back");
+            t.link->buttonClicked(t.link->m_pOKButton);
+        }
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->inputOpenings() > openings && t.unit->idle(); }, kWait));
+
+        Start again(t, command, midTransfer ? 52 : 53);
+        EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
+        EXPECT_TRUE(pumpUntil([&] { return again.finished(); }, kWait));
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->idle(); }, kWait));
+        again.expectCompleted();
+    }
+}
+
+// The unit reached through both devices (a thru box, a routed port): OK
+// switching from one to the other and back in the middle of a transfer,
+// with the answer arriving while the two inputs are open side by side or
+// waiting in the link, hands each message over once.
+void switchingBetweenInputsThatBothReachTheUnit(Transfer& t, int command)
+{
+    t.connect();
+    t.unit->setAlsoOnOtherDevice(true);
+    const auto other = EmulatedUnit::otherDevice(), unitDevice = EmulatedUnit::unitDevice();
+    const std::vector<Press> presses = {{20, Moment::AnswerDuringTheChange, &other},
+                                        {40, Moment::AnswerArrived, &unitDevice},
+                                        {60, Moment::AnswerDuringTheWait, &other},
+                                        {80, Moment::AnswerDuringTheChange, &unitDevice}};
+    Start start(t, command, 60);
+    for (const auto& press : presses)
+        t.unit->holdAnswerFor(press.progNo);
+    EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
+    for (const auto& press : presses)
+    {
+        SCOPED_TRACE(press.progNo);
+        pressOkAt(t, press, {});
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+    EXPECT_TRUE(pumpUntil([&] { return start.finished(); }, kWait));
+    ASSERT_TRUE(pumpUntil([&] { return t.unit->idle(); }, kWait));
+    start.expectCompleted();
+}
+
 // The ports changed to the other device while a transfer runs, with the
-// unit's answer waiting: OK returns at once. Where the unit is absent, the
+// unit's answer arrived: OK returns at once. Where the unit is absent, the
 // transfer stops there without a word (the answer that came meanwhile is
 // still taken, the next message goes to the other device), the progress
 // panel fades, the table keeps its rows, and once the unit's ports are
@@ -481,11 +582,6 @@ void portsChangedToAnotherDeviceMidTransfer(Transfer& t, int command)
 {
     t.connect();
     const auto unitDevice = EmulatedUnit::unitDevice(), otherDevice = EmulatedUnit::otherDevice();
-    auto pressOk = [&](const juce::MidiDeviceInfo& device) {
-        EmulatedUnit::choosePorts(*t.link, device, device);
-        Watchdog watchdog("OK with other ports");
-        t.link->buttonClicked(t.link->m_pOKButton);
-    };
     for (const bool unitThere : {false, true})
     {
         SCOPED_TRACE(unitThere ? "the unit on the other device too" : "the unit absent from the other device");
@@ -493,33 +589,36 @@ void portsChangedToAnotherDeviceMidTransfer(Transfer& t, int command)
         Start start(t, command, unitThere ? 40 : 41);
         t.unit->holdAnswerFor(30);
         EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
-        ASSERT_TRUE(pumpUntil([&] { return t.unit->heldCount() == 1 && t.unit->idle(); }, kWait));
-        t.unit->answerLate();
-        ASSERT_TRUE(waitUntil([&] { return t.unit->answerWaitsInHandler(); }, kWait));
         const int unheardBefore = t.unit->unheardCount();
-        pressOk(otherDevice);
-        EXPECT_EQ(t.unit->openInputs(), std::vector<juce::String>{otherDevice.identifier});
+        pressOkAt(t, {30, Moment::AnswerArrived, &otherDevice}, {});
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->openInputs() == std::vector<juce::String>{otherDevice.identifier}; },
+                              kWait));
 
         if (unitThere)
         {
             EXPECT_TRUE(pumpUntil([&] { return start.finished(); }, kWait));
             ASSERT_TRUE(pumpUntil([&] { return t.unit->idle(); }, kWait));
             start.expectCompleted();
-            pressOk(unitDevice);
-            continue;
         }
-        EXPECT_TRUE(pumpUntil([&] { return !t.progress->isVisible(); }, kWait)) << "the panel fades";
-        EXPECT_EQ(start.sent(), "0-30");
-        EXPECT_EQ(runs(start.reports), "1-31") << "the answer that waited was taken";
-        EXPECT_EQ(t.unit->unheardCount() - unheardBefore, 2) << "the next message and the identity request";
-        EXPECT_TRUE(t.rows(0, kUserProgCount) == start.userArea) << "the table keeps its rows";
-        if (command == kTransmit)
-            EXPECT_EQ(start.programsOnTheUnit(), 31);
-        EXPECT_EQ(t.boxes.boxes.size(), 1u) << "no box";
-        EXPECT_FALSE(t.unit->inputDeaf());
+        else
+        {
+            EXPECT_TRUE(pumpUntil([&] { return !t.progress->isVisible(); }, kWait)) << "the panel fades";
+            EXPECT_EQ(start.sent(), "0-30");
+            EXPECT_EQ(runs(start.reports), "1-31") << "the answer that arrived was taken";
+            EXPECT_EQ(t.unit->unheardCount() - unheardBefore, 2) << "the next message and the identity request";
+            EXPECT_TRUE(t.rows(0, kUserProgCount) == start.userArea) << "the table keeps its rows";
+            if (command == kTransmit)
+                EXPECT_EQ(start.programsOnTheUnit(), 31);
+            EXPECT_EQ(t.boxes.boxes.size(), 1u) << "no box";
+            EXPECT_FALSE(t.unit->inputDeaf());
+        }
 
-        pressOk(unitDevice);
-        EXPECT_EQ(t.unit->openInputs(), std::vector<juce::String>{unitDevice.identifier});
+        EmulatedUnit::choosePorts(*t.link, unitDevice, unitDevice);
+        t.link->buttonClicked(t.link->m_pOKButton);
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->openInputs() == std::vector<juce::String>{unitDevice.identifier}; },
+                              kWait));
+        if (unitThere)
+            continue;
         Start again(t, command, 42);
         EXPECT_TRUE(t.actions.perform(juce::ApplicationCommandTarget::InvocationInfo(command)));
         EXPECT_TRUE(pumpUntil([&] { return again.finished(); }, kWait));
@@ -529,16 +628,35 @@ void portsChangedToAnotherDeviceMidTransfer(Transfer& t, int command)
 }
 } // namespace
 
-TEST_F(Transfer, OkInMidiSetupLeavesAReceptionToComplete) { okDuringATransferLeavesItToComplete(*this, kReceive); }
+TEST_P(TransferOn, OkInMidiSetupLeavesAReceptionToComplete) { okDuringATransferLeavesItToComplete(*this, kReceive); }
 
-TEST_F(Transfer, OkInMidiSetupLeavesATransmissionToComplete) { okDuringATransferLeavesItToComplete(*this, kTransmit); }
+TEST_P(TransferOn, OkInMidiSetupLeavesATransmissionToComplete) { okDuringATransferLeavesItToComplete(*this, kTransmit); }
 
-TEST_F(Transfer, PortsChangedToAnotherDeviceDuringAReceptionNeverHang)
+TEST_P(TransferOn, OkReconnectsAUnitThatCameBackForAReception) { okReconnectsAUnitThatCameBack(*this, kReceive); }
+
+TEST_P(TransferOn, OkReconnectsAUnitThatCameBackForATransmission) { okReconnectsAUnitThatCameBack(*this, kTransmit); }
+
+TEST_P(TransferOn, SwitchingBetweenInputsThatBothReachTheUnitHandsEachMessageOverOnceInAReception)
+{
+    switchingBetweenInputsThatBothReachTheUnit(*this, kReceive);
+}
+
+TEST_P(TransferOn, SwitchingBetweenInputsThatBothReachTheUnitHandsEachMessageOverOnceInATransmission)
+{
+    switchingBetweenInputsThatBothReachTheUnit(*this, kTransmit);
+}
+
+TEST_P(TransferOn, PortsChangedToAnotherDeviceDuringAReceptionNeverHang)
 {
     portsChangedToAnotherDeviceMidTransfer(*this, kReceive);
 }
 
-TEST_F(Transfer, PortsChangedToAnotherDeviceDuringATransmissionNeverHang)
+TEST_P(TransferOn, PortsChangedToAnotherDeviceDuringATransmissionNeverHang)
 {
     portsChangedToAnotherDeviceMidTransfer(*this, kTransmit);
 }
+
+INSTANTIATE_TEST_SUITE_P(, TransferOn, ::testing::Values(EmulatedUnit::Backend::Alsa, EmulatedUnit::Backend::WinMM),
+                         [](const ::testing::TestParamInfo<EmulatedUnit::Backend>& info) {
+                             return info.param == EmulatedUnit::Backend::Alsa ? "Alsa" : "WinMM";
+                         });

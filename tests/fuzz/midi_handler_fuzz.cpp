@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes, as MIDI messages, to the device link's input handler
 // in each of its states: idle, waiting for the identity reply, at any program
 // of a reception, at any program of a transmission; either as they come, or
-// all while the ports change (kept, and handled once the ports are open).
+// all while the ports change. The handler keeps what it takes for the
+// message thread, which handles it at its next turn (here at once after each
+// message, or once the ports are open).
 //
 // Input: byte 0 picks the state (bits 0 and 1) and whether the messages come
 // while the ports change (bit 2), byte 1 the program the reception or
@@ -65,9 +67,15 @@ bool beginsAsIdentityReply(const Bytes& m)
            && std::memcmp(m.data(), kIdentityReplyStart, sizeof(kIdentityReplyStart)) == 0;
 }
 
-void deliver(CMidiSetupComponent& link, const Bytes& m)
+void arrive(CMidiSetupComponent& link, const Bytes& m)
 {
     link.handleIncomingMidiMessage(nullptr, juce::MidiMessage(m.data(), (int) m.size()));
+}
+
+void deliver(CMidiSetupComponent& link, const Bytes& m)
+{
+    arrive(link, m);
+    link.handleArrivedNow();
 }
 } // namespace
 
@@ -112,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const size_t sentAtStart = sent.size();
         const bool connectedAtStart = link.m_bConnected;
         for (const auto& m : messages)
-            deliver(link, m);
+            arrive(link, m);
         handledEarly = sent.size() != sentAtStart || !progress.empty() || handOvers != 0
                        || link.m_bConnected != connectedAtStart;
     });
@@ -164,7 +172,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         messages.push_back(m);
     }
     if (whilePortsChange)
+    {
         link.openMIDIPort();
+        check(!handledEarly);
+        link.handleArrivedNow();
+    }
     else
         for (const auto& m : messages)
             deliver(link, m);

@@ -16,6 +16,11 @@ constexpr int kCurDumpSize = 45;
 constexpr int kPackedSize = 37;
 
 std::int64_t nowMs() { return (std::int64_t) juce::Time::getMillisecondCounterHiRes(); }
+std::int64_t nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 const juce::uint8 kHeader[] = {0xF0, 0x42, 0x30, 0x00, 0x01, 0x10};
 
@@ -29,18 +34,11 @@ bool hasUnitHeader(const EmulatedUnit::Bytes& m, juce::uint8 function)
 bool isQuestion(const EmulatedUnit::Bytes& m) { return hasUnitHeader(m, 0x1C) || hasUnitHeader(m, 0x4C); }
 bool isAnswer(const EmulatedUnit::Bytes& m) { return hasUnitHeader(m, 0x4C) || hasUnitHeader(m, 0x23); }
 
-// The state letter of a thread of this process ('S' while it waits).
-char threadState(int tid)
-{
-    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const auto close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() ? text[close + 2] : '?';
-}
 } // namespace
 
-EmulatedUnit::EmulatedUnit(CMidiSetupComponent& link, juce::uint32 programSeed)
-    : m_link(&link), m_identityReply(standardIdentityReply()), m_dumpFaults(kPrograms, DumpFault::None)
+EmulatedUnit::EmulatedUnit(CMidiSetupComponent& link, juce::uint32 programSeed, Backend backend)
+    : m_link(&link), m_identityReply(standardIdentityReply()), m_dumpFaults(kPrograms, DumpFault::None),
+      m_backend(backend)
 {
     // Packed data bytes are 7-bit, as on the wire.
     juce::Random random((juce::int64) programSeed);
@@ -55,7 +53,8 @@ EmulatedUnit::EmulatedUnit(CMidiSetupComponent& link, juce::uint32 programSeed)
 
     link.setDeviceLists({otherDevice(), unitDevice()}, {otherDevice(), unitDevice()});
     link.setOutputSink([this](const juce::MidiMessage& m) { takeFromLink(m); });
-    link.setInputStandIn([this](const juce::String& id, bool open) { setInputOpen(id, open); });
+    link.setInputStandIn([this](const juce::String& id, bool open) { return setInputOpen(id, open); });
+    link.setOneInputPerDevice(backend == Backend::WinMM);
     link.setOutputStandIn([this](const juce::String& id, bool open) { setOutputOpen(id, open); });
     m_thread = std::thread([this] { run(); });
 }
@@ -139,6 +138,19 @@ void EmulatedUnit::answerAtNextPortChange()
 }
 
 void EmulatedUnit::setAlsoOnOtherDevice(bool alsoThere) { m_alsoOnOther = alsoThere; }
+
+void EmulatedUnit::goAwayAndComeBack()
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    std::lock_guard<std::mutex> stateLock(m_mutex);
+    for (auto* ports : {&m_inputs, &m_outputs})
+        for (auto& port : *ports)
+            port.alive = port.alive && port.device != unitDevice().identifier;
+    // Switched off, it forgot what it was about to answer.
+    m_held.clear();
+    m_holdFor.clear();
+    m_outstanding = 0;
+}
 
 void EmulatedUnit::answerLate()
 {
@@ -242,13 +254,6 @@ std::vector<juce::String> EmulatedUnit::openInputs() const
     return m_inputsSeen;
 }
 
-bool EmulatedUnit::runWaitsInHandler() const
-{
-    return m_deliveryInProgress && threadState(m_threadId) == 'S';
-}
-
-bool EmulatedUnit::answerWaitsInHandler() const { return m_answerInDelivery && runWaitsInHandler(); }
-
 int EmulatedUnit::heldCount() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -284,10 +289,17 @@ EmulatedUnit::Bytes EmulatedUnit::toBytes(const juce::MidiMessage& message)
 // the unit's own thread.
 void EmulatedUnit::takeFromLink(const juce::MidiMessage& message)
 {
+    if ((int) ::syscall(SYS_gettid) == m_threadId)
+        ++m_sendsFromDeliveries;
+    if (const auto since = m_answerDeliveredAtNs.exchange(0); since != 0)
+    {
+        m_turnNanoseconds += nowNs() - since;
+        ++m_turns;
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const bool heard = std::any_of(m_outputs.begin(), m_outputs.end(),
-                                       [this](const juce::String& id) { return reaches(id); });
+                                       [this](const Port& o) { return o.alive && reaches(o.device); });
         if (!heard)
         {
             ++m_unheard;
@@ -325,13 +337,18 @@ void EmulatedUnit::beforePortOperation(bool output, bool closing)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void EmulatedUnit::setInputOpen(const juce::String& identifier, bool open)
+juce::MidiInput* EmulatedUnit::setInputOpen(const juce::String& identifier, bool open)
 {
     beforePortOperation(false, !open);
     std::lock_guard<std::mutex> lock(m_portMutex);
+    juce::MidiInput* source = nullptr;
     if (open)
     {
-        m_inputs.push_back(identifier);
+        if (m_backend == Backend::WinMM
+            && std::any_of(m_inputs.begin(), m_inputs.end(), [&](const Port& i) { return i.device == identifier; }))
+            ++m_secondOpens;
+        source = reinterpret_cast<juce::MidiInput*>(++m_nextSource << 4);
+        m_inputs.push_back({identifier, true, source});
         // Starting the thread again does nothing while the old one still runs.
         if (m_inputs.size() == 1 && !deliveringThreadAlive())
         {
@@ -341,10 +358,13 @@ void EmulatedUnit::setInputOpen(const juce::String& identifier, bool open)
     }
     else
     {
-        const auto it = std::find(m_inputs.begin(), m_inputs.end(), identifier);
+        // The oldest input of the device, as the link closes the old one
+        // after opening the new one.
+        const auto it = std::find_if(m_inputs.begin(), m_inputs.end(),
+                                     [&](const Port& i) { return i.device == identifier; });
         if (it != m_inputs.end())
             m_inputs.erase(it);
-        if (m_inputs.empty() && deliveringThreadAlive() && !m_threadEnding)
+        if (m_backend == Backend::Alsa && m_inputs.empty() && deliveringThreadAlive() && !m_threadEnding)
         {
             m_threadEndsAtMs = nowMs() + kInputThreadExitMs;
             m_threadEnding = true;
@@ -353,7 +373,10 @@ void EmulatedUnit::setInputOpen(const juce::String& identifier, bool open)
     m_openInputCount = (int) m_inputs.size();
     std::lock_guard<std::mutex> stateLock(m_mutex);
     m_inputOpenings += open ? 1 : 0;
-    m_inputsSeen = m_inputs;
+    m_inputsSeen.clear();
+    for (const auto& i : m_inputs)
+        m_inputsSeen.push_back(i.device);
+    return source;
 }
 
 void EmulatedUnit::setOutputOpen(const juce::String& identifier, bool open)
@@ -363,8 +386,10 @@ void EmulatedUnit::setOutputOpen(const juce::String& identifier, bool open)
     std::lock_guard<std::mutex> lock(m_portMutex);
     std::lock_guard<std::mutex> stateLock(m_mutex);
     if (open)
-        m_outputs.push_back(identifier);
-    else if (const auto it = std::find(m_outputs.begin(), m_outputs.end(), identifier); it != m_outputs.end())
+        m_outputs.push_back({identifier});
+    else if (const auto it = std::find_if(m_outputs.begin(), m_outputs.end(),
+                                          [&](const Port& o) { return o.device == identifier; });
+             it != m_outputs.end())
         m_outputs.erase(it);
 }
 
@@ -375,6 +400,8 @@ bool EmulatedUnit::reaches(const juce::String& identifier) const
 
 bool EmulatedUnit::deliveringThreadAlive() const
 {
+    if (m_backend == Backend::WinMM)
+        return true; // the driver's, which lives as long as the device
     return m_threadStarted && !(m_threadEnding && nowMs() >= m_threadEndsAtMs);
 }
 
@@ -477,9 +504,11 @@ void EmulatedUnit::run()
                 m_outstanding = std::max(0, m_outstanding - 1);
                 lock.unlock();
             }
-            m_answerInDelivery = isAnAnswer;
+            if (isAnAnswer)
+                m_answerDeliveredAtNs = nowNs();
             deliver(a);
-            m_answerInDelivery = false;
+            if (isAnAnswer)
+                ++m_answersDelivered;
         }
         lock.lock();
         m_busy = false;
@@ -496,12 +525,12 @@ void EmulatedUnit::deliver(const Bytes& message)
     const juce::MidiMessage midi(message.data(), (int) message.size());
     for (const auto& input : m_inputs)
     {
-        if (!reaches(input))
+        if (!input.alive || !reaches(input.device))
             continue;
         m_deliveryInProgress = true;
         ++m_deliveriesStarted;
         const auto start = std::chrono::steady_clock::now();
-        m_link->handleIncomingMidiMessage(nullptr, midi);
+        m_link->handleIncomingMidiMessage(input.source, midi);
         m_handlerNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
         m_deliveryInProgress = false;
         ++m_deliveriesReturned;
