@@ -468,7 +468,7 @@ TEST_F(CellFixture, MissingSettingsPanelPaintsWithTheDefaultFontSize)
     // A whole paint without panel, and no settings applied afterwards.
     const int rowHeight = table.getRowHeight();
     table.createComponentSnapshot(table.getLocalBounds());
-    pumpMessages(20);
+    ASSERT_TRUE(deliverPosted());
     EXPECT_EQ(table.getRowHeight(), rowHeight);
     table.updateColumnStatus(nullptr);
     EXPECT_EQ(table.getRowHeight(), rowHeight);
