@@ -16,15 +16,16 @@ ninja -C "${BUILD}" ksqx_tests_win ksqx_tests_mac
 export ASAN_OPTIONS="halt_on_error=1 abort_on_error=0 exitcode=67 detect_leaks=1 strict_string_checks=1 detect_stack_use_after_return=1 ${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 exitcode=68 ${UBSAN_OPTIONS:-}"
 export KSQX_TEST_TMP="${BUILD}/tests/tmp"
-# The same split as ctest's: the permission tests run as an ordinary user
-# (scripts/unprivileged-tests.sh), the panel text tests and the panel fades
-# (on a display of their own) each in a process of their own.
-unprivileged=$(grep -E '^[A-Za-z]' "${ROOT}/tests/unprivileged-tests.txt" | paste -sd: -)
+# The same split as ctest's, from the same lists: the permission tests run as
+# an ordinary user (scripts/unprivileged-tests.sh), the panel text tests and
+# the panel fades (on a display of their own) each in a process of their own.
+T="${ROOT}/tests"
 status=0
 for t in ksqx_tests_win ksqx_tests_mac; do
-  for filter in "-${unprivileged}:ProgramLook.*:PanelFade.*" "ProgramLook.*" "PanelFade.*"; do
-    "${BUILD}/tests/${t}" --gtest_brief=1 --gtest_filter="${filter}" "$@" ||
-      { echo "FAILED under ASan/UBSan: ${t} ${filter}"; status=1; }
+  for stage in "--ksqx_except=${T}/unprivileged-tests.txt,${T}/look-tests.txt,${T}/fade-tests.txt" \
+      "--ksqx_tests=${T}/look-tests.txt" "--ksqx_tests=${T}/fade-tests.txt"; do
+    "${BUILD}/tests/${t}" --gtest_brief=1 "${stage}" "$@" ||
+      { echo "FAILED under ASan/UBSan: ${t} ${stage}"; status=1; }
   done
 done
 bash "${ROOT}/scripts/unprivileged-tests.sh" "${BUILD}" || { echo "FAILED under ASan/UBSan: permission tests"; status=1; }

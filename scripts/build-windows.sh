@@ -70,6 +70,12 @@ if [ ! -f "$DEPS/lib/libpng16.a" ] || [ ! -f "$DEPS/lib/libjpeg.a" ]; then
   build_deps
 fi
 
-cmake -S cmake/windows -B "$OUT" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+# The one build definition of every program, cross-compiled. A build folder
+# configured from another source folder (the Windows program once had a
+# definition of its own) is configured anew; the libraries stay.
+if [ -f "$OUT/CMakeCache.txt" ] && ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$ROOT" "$OUT/CMakeCache.txt"; then
+  rm -rf "$OUT/CMakeCache.txt" "$OUT/CMakeFiles"
+fi
+cmake -S . -B "$OUT" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
   -DKSQX_WIN_DEPS="$DEPS" -DCMAKE_BUILD_TYPE=Release -Wno-dev >/dev/null
 ninja -C "$OUT" "$@"

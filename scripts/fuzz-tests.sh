@@ -12,7 +12,23 @@ BUILD="${ROOT}/build-fuzz"
 SECONDS_TO_RUN="${1:-60}"
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(library_reader settings_reader midi_handler)
+# Every target of tests/fuzz runs in CI: the stage's list and the sources
+# must name the same targets, each with its seed folder.
+ALL_TARGETS=(library_reader settings_reader midi_handler)
+if [ ${#TARGETS[@]} -eq 0 ]; then
+  TARGETS=("${ALL_TARGETS[@]}")
+  sources=$(cd "${ROOT}/tests/fuzz" && ls ./*_fuzz.cpp | sed 's|^\./||; s|_fuzz\.cpp$||' | sort)
+  if [ "$(printf '%s\n' "${ALL_TARGETS[@]}" | sort)" != "$sources" ]; then
+    echo "FAILED fuzz: the stage runs ${ALL_TARGETS[*]}, tests/fuzz has" $sources
+    exit 1
+  fi
+fi
+for t in "${TARGETS[@]}"; do
+  if [ -z "$(ls -A "${ROOT}/tests/fuzz/corpus/${t}" 2>/dev/null)" ]; then
+    echo "FAILED fuzz: ${t} has no seed inputs in tests/fuzz/corpus/${t}"
+    exit 1
+  fi
+done
 
 export CCACHE_BASEDIR="${ROOT}" CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=time_macros
 CC=clang CXX=clang++ cmake -S "${ROOT}" -B "${BUILD}" -G Ninja -DKSQX_SANITIZE=ON -DKSQX_FUZZ=ON -DKSQX_BENCH=OFF >/dev/null
@@ -37,6 +53,13 @@ for t in "${TARGETS[@]}"; do
         "${corpus}" "${ROOT}/tests/fuzz/corpus/${t}") >"${log}" 2>&1; then
     echo "fuzz: ${t}: $(grep -E '^#[0-9]+.*(DONE|pulse)' "${log}" | tail -n 1)"
     grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "${log}" | tr '\n' ' '; echo
+    # A run that ended without trying its seeds tested nothing.
+    runs=$(awk '/^stat::number_of_executed_units:/ {print $2}' "${log}")
+    seeds=$(ls -A "${ROOT}/tests/fuzz/corpus/${t}" | wc -l)
+    if [ "${runs:-0}" -lt "${seeds}" ]; then
+      echo "FAILED fuzz: ${t} ran ${runs:-no} inputs, fewer than its ${seeds} seeds"
+      status=1
+    fi
   else
     echo "FAILED fuzz: ${t} (log: ${log})"
     grep -v '^ALSA lib' "${log}" | tail -n 40

@@ -9,9 +9,9 @@ cd "$(dirname "$0")/.."
 BUILD="${1:-build}"
 [ -x "$BUILD/tests/ksqx_tests_win" ] || bash scripts/build.sh >/dev/null
 
-names=$(grep -E '^[A-Za-z]' tests/unprivileged-tests.txt)
-filter=$(echo "$names" | paste -sd: -)
-count=$(echo "$names" | wc -l)
+# For the summary only: the binary itself fails when a test of the list is
+# not there, is skipped or did not run.
+count=$(sed 's/#.*//' tests/unprivileged-tests.txt | grep -c '[A-Za-z]')
 
 work=$(mktemp -d /tmp/ksqx-unprivileged.XXXXXX)
 trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
@@ -31,6 +31,7 @@ for bin in ksqx_tests_win ksqx_tests_mac; do
   cp "$BUILD/tests/$bin" "$work/$bin"
   chmod 755 "$work/$bin"
 done
+cp tests/unprivileged-tests.txt "$work/"
 if [ "$(id -u)" -eq 0 ]; then
   chown -R nobody:nogroup "$work"
   chmod 700 "$work"
@@ -38,15 +39,9 @@ fi
 for bin in ksqx_tests_win ksqx_tests_mac; do
   log="$work/$bin.log"
   if ! (cd "$work" && timeout 300 ${as_user[@]+"${as_user[@]}"} env -i PATH=/usr/bin:/bin HOME="$work" \
-          TMPDIR="$work" KSQX_TEST_TMP="$work/tmp" ${keep_env[@]+"${keep_env[@]}"} "./$bin" --gtest_filter="$filter" >"$log" 2>&1); then
+          TMPDIR="$work" KSQX_TEST_TMP="$work/tmp" ${keep_env[@]+"${keep_env[@]}"} "./$bin" --ksqx_tests=unprivileged-tests.txt >"$log" 2>&1); then
     grep -v '^ALSA' "$log" | tail -n 60
     echo "FAILED: $bin as $(${as_user[@]+"${as_user[@]}"} id -un)"
-    status=1
-    continue
-  fi
-  if grep -q 'SKIPPED' "$log" || ! grep -q "^\[  PASSED  \] $count tests\?\.$" "$log"; then
-    grep -v '^ALSA' "$log" | tail -n 30
-    echo "FAILED: $bin did not run all $count permission tests as an ordinary user"
     status=1
     continue
   fi

@@ -21,6 +21,17 @@ fi
 for f in MendrelWin.exe ksqx_wine_data_folder_test.exe; do
   [ -f "$OUT/$f" ] || { failure "no $f"; finish; }
 done
+# The program's sources as the Linux build of MendrelWin compiles them (the
+# same definition, so a source left out here is a condition gone wrong).
+program_sources() {
+  grep -oE '(ksqx_win|MendrelWin)\.dir/[^ "]*\.cpp\.o(bj)?' "$1/compile_commands.json" | sed -E 's/\.o(bj)?$//' | sort -u
+}
+[ -f build/compile_commands.json ] || bash scripts/build.sh MendrelWin >/dev/null
+if diff <(program_sources build) <(program_sources "$OUT") >"$OUT/sources.diff"; then
+  pass "MendrelWin.exe compiles the $(program_sources "$OUT" | wc -l) program sources of the Linux build"
+else
+  sed 's/^/  /' "$OUT/sources.diff"; failure "MendrelWin.exe's sources differ from the Linux build's (< Linux, > Windows)"
+fi
 if x86_64-w64-mingw32-objdump -p "$OUT/MendrelWin.exe" | grep -qiE 'DLL Name: (libstdc|libgcc|libwinpthread|zlib|libpng|libjpeg)'; then
   failure "MendrelWin.exe needs a DLL that should be linked in"
 else

@@ -113,6 +113,5 @@ TEST(AboutPanel, OkHidesThePanel)
     EXPECT_TRUE(panel.isVisible());
 
     panel.m_pOKButton->triggerClick();
-    pumpMessages(10);
-    EXPECT_FALSE(panel.isVisible());
+    EXPECT_TRUE(pumpUntil([&] { return !panel.isVisible(); }, 5000));
 }

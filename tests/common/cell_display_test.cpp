@@ -1,8 +1,8 @@
 #include "CConfigDialogComponent.h"
-#include "CDispUtil.h"
 #include "CProgCellDisplay.h"
 #include "CProgNameTable.h"
 #include "ColumnTables.h"
+#include "DisplayTables.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -136,23 +136,23 @@ TEST(CellContent, BlankRecordShowsRowZeroTextsAndDimsEveryEffectColumn)
     const std::map<int, juce::String> expected = {
         {1, "000"},
         {2, "---"},
-        {3, CDispUtil::getDispPdl1Type(0)},
+        {3, kPdl1Types[0]},
         {4, "0"},
-        {5, CDispUtil::getDispPdl2Type(0)},
+        {5, kPdl2Types[0]},
         {6, "0.0"},
-        {7, CDispUtil::getDispAmpType(0)},
+        {7, kAmpTypes[0]},
         {8, "0.0"},  {9, "0.0"},  {10, "0.0"}, {11, "0.0"}, {12, "0.0"}, {13, "0.0"},
-        {14, CDispUtil::getDispCabType(0)},
+        {14, kCabTypes[0]},
         {15, "0.0"},
-        {16, CDispUtil::getDispModType(0)},
+        {16, kModTypes[0]},
         {17, "0.0"},
         {18, " --- "},
         {19, " --- "},
-        {20, CDispUtil::getDispDlyType(0)},
+        {20, kDlyTypes[0]},
         {21, "0"},
         {22, "0.0"},
         {23, "0[ms]"},
-        {24, CDispUtil::getDispRevType(0)},
+        {24, kRevTypes[0]},
         {25, "0"},
         {26, " --- "},
         {0, ""},
@@ -201,28 +201,28 @@ TEST(CellContent, ColumnsReadTheirOwnValues)
         r.setProgParam(i, values[i]);
 
     const std::map<int, juce::String> expected = {
-        {3, CDispUtil::getDispPdl1Type(2)},
+        {3, kPdl1Types[2]},
         {4, "77"},
-        {5, CDispUtil::getDispPdl2Type(7)},
+        {5, kPdl2Types[7]},
         {6, "4.4"},
-        {7, CDispUtil::getDispAmpType(15)},
+        {7, kAmpTypes[15]},
         {8, "8.0"},  // value 6
         {9, "8.2"},  // value 8
         {10, "8.3"}, // value 9
         {11, "8.4"}, // value 10
         {12, "4.2"}, // value 11
         {13, "8.1"}, // value 7
-        {14, CDispUtil::getDispCabType(9)},
+        {14, kCabTypes[9]},
         {15, "0.6"}, // value 12 = 3 fifths
-        {16, CDispUtil::getDispModType(9)},
+        {16, kModTypes[9]},
         {17, "4.7"},
         {18, "5.8"},      // the sweep type has a resonance
         {19, "DOWN"},     // speed word 1 * 256 + 1
-        {20, CDispUtil::getDispDlyType(1)},
+        {20, kDlyTypes[1]},
         {21, "52"},
         {22, "5.3"},
         {23, "266[ms]"},  // 1 * 256 + 10
-        {24, CDispUtil::getDispRevType(2)},
+        {24, kRevTypes[2]},
         {25, "45"},
         {26, "DLY FBACK"},
     };
@@ -468,7 +468,7 @@ TEST_F(CellFixture, MissingSettingsPanelPaintsWithTheDefaultFontSize)
     // A whole paint without panel, and no settings applied afterwards.
     const int rowHeight = table.getRowHeight();
     table.createComponentSnapshot(table.getLocalBounds());
-    pumpMessages(20);
+    ASSERT_TRUE(deliverPosted());
     EXPECT_EQ(table.getRowHeight(), rowHeight);
     table.updateColumnStatus(nullptr);
     EXPECT_EQ(table.getRowHeight(), rowHeight);

@@ -4,6 +4,7 @@
 #include "CConfigDialogComponent.h"
 #include "CProgNameTable.h"
 #include "ColumnTables.h"
+#include "TestSupport.h"
 #include <gtest/gtest.h>
 
 namespace
@@ -93,7 +94,7 @@ TEST(ColumnTables, EachToggleOfTheSettingsPanelHidesTheColumnItNames)
         EXPECT_EQ(toggles[i]->getButtonText(), expected.text);
 
         toggles[i]->triggerClick();
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+        ASSERT_TRUE(deliverPosted());
         EXPECT_FALSE(toggles[i]->getToggleState());
         EXPECT_FALSE(config.m_bColumnVisible[expected.flag]);
         table.updateColumnStatus(&config);
@@ -102,7 +103,7 @@ TEST(ColumnTables, EachToggleOfTheSettingsPanelHidesTheColumnItNames)
         EXPECT_EQ(header.getColumnName(column), juce::String(expected.text).replace("EXPRESSOIN", "EXPRESSION"));
 
         toggles[i]->triggerClick();
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+        ASSERT_TRUE(deliverPosted());
         table.updateColumnStatus(&config);
         EXPECT_EQ(visibleColumnIds(header), allIdsBut(0));
     }

@@ -270,8 +270,8 @@ TEST_F(ContentFixture, StartUpUnderAFloodOpensThePortsAndFindsTheUnit)
         build();
     }
     EXPECT_TRUE(pumpUntil([this] { return m_content->getMidiSetupComponent()->m_bConnected; }, 10000));
-    pumpMessages(2 * EmulatedUnit::kInputThreadExitMs);
-    EXPECT_FALSE(m_unit->inputDeaf());
+    // Long enough for an input thread that was asked to end to be gone.
+    EXPECT_TRUE(holdsFor([this] { return !m_unit->inputDeaf(); }, 2 * EmulatedUnit::kInputThreadExitMs));
     m_unit->stopFlood();
 }
 

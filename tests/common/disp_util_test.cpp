@@ -1,4 +1,5 @@
 #include "CDispUtil.h"
+#include "DisplayTables.h"
 #include <gtest/gtest.h>
 #include <functional>
 #include <vector>
@@ -41,46 +42,41 @@ TEST(DispUtil, ModelTablesEndWithTheNoneRowAndRefuseValuesPastIt)
     });
 }
 
-TEST(DispUtil, ModelFunctionsReturnTheirTableRows)
+TEST(DispUtil, ModelFunctionsGiveEveryRowOfTheLiteralTables)
 {
     struct Table
     {
         const char* name;
-        const juce::String* rows;
+        const char* const* rows;
         int count;
         juce::String (*get)(int);
     };
     const Table tables[] = {
-        {"amp", CDispUtil::m_sAmpType, 45, &CDispUtil::getDispAmpType},
-        {"cabinet", CDispUtil::m_sCabType, 12, &CDispUtil::getDispCabType},
-        {"pedal 1", CDispUtil::m_sPdl1Type, 5, &CDispUtil::getDispPdl1Type},
-        {"pedal 2", CDispUtil::m_sPdl2Type, 12, &CDispUtil::getDispPdl2Type},
-        {"modulation", CDispUtil::m_sModType, 12, &CDispUtil::getDispModType},
-        {"delay", CDispUtil::m_sDlyType, 5, &CDispUtil::getDispDlyType},
-        {"reverb", CDispUtil::m_sRevType, 4, &CDispUtil::getDispRevType},
+        {"amp", kAmpTypes, 45, &CDispUtil::getDispAmpType},
+        {"cabinet", kCabTypes, 12, &CDispUtil::getDispCabType},
+        {"pedal 1", kPdl1Types, 5, &CDispUtil::getDispPdl1Type},
+        {"pedal 2", kPdl2Types, 12, &CDispUtil::getDispPdl2Type},
+        {"modulation", kModTypes, 12, &CDispUtil::getDispModType},
+        {"delay", kDlyTypes, 5, &CDispUtil::getDispDlyType},
+        {"reverb", kRevTypes, 4, &CDispUtil::getDispRevType},
     };
     for (const auto& t : tables)
         for (int i = 0; i < t.count; ++i)
-        {
-            EXPECT_EQ(t.get(i), t.rows[i]) << t.name << " " << i;
-            // Every row is named; only the last is the none row.
-            EXPECT_TRUE(t.rows[i].isNotEmpty()) << t.name << " " << i;
-            EXPECT_EQ(t.rows[i] == " --- ", i == t.count - 1) << t.name << " " << i;
-        }
+            EXPECT_EQ(t.get(i).toStdString(), t.rows[i]) << t.name << " " << i;
 }
 
 TEST(DispUtil, AmpTableRepeatsItsElevenNamesUnderThreePrefixesThenElevenPedals)
 {
     for (int i = 0; i < 11; ++i)
     {
-        const juce::String std = CDispUtil::m_sAmpType[i];
+        const juce::String std = CDispUtil::getDispAmpType(i);
         ASSERT_TRUE(std.startsWith("[STD] ")) << i;
         const juce::String name = std.substring(6);
         EXPECT_TRUE(name.isNotEmpty() && !name.startsWith(" ")) << i;
-        EXPECT_EQ(CDispUtil::m_sAmpType[11 + i], "[SPL] " + name) << i;
-        EXPECT_EQ(CDispUtil::m_sAmpType[22 + i], "[CST] " + name) << i;
-        EXPECT_TRUE(CDispUtil::m_sAmpType[33 + i].startsWith("[PDL] ")) << i;
-        EXPECT_GT(CDispUtil::m_sAmpType[33 + i].length(), 6) << i;
+        EXPECT_EQ(CDispUtil::getDispAmpType(11 + i), "[SPL] " + name) << i;
+        EXPECT_EQ(CDispUtil::getDispAmpType(22 + i), "[CST] " + name) << i;
+        EXPECT_TRUE(CDispUtil::getDispAmpType(33 + i).startsWith("[PDL] ")) << i;
+        EXPECT_GT(CDispUtil::getDispAmpType(33 + i).length(), 6) << i;
     }
 }
 
@@ -129,41 +125,11 @@ TEST(DispUtil, SwitchLikeWords)
 
 TEST(DispUtil, ExpressionTargetTextForEveryTargetAndType)
 {
-    // Expected text of (t, v) for t 0 to 26 and v 0 to 12; v of 11 and 12 are
-    // beyond every effect table.
-    auto expected = [](int t, int v) -> std::string {
-        switch (t)
-        {
-            case 1: return "VOLUME";
-            case 4:
-            {
-                const char* p1[] = {"P1 SENS", "P1 MANUAL", "P1 TONE", "P1 ENERGIZE"};
-                return v <= 3 ? p1[v] : " --- ";
-            }
-            case 8:
-            {
-                const char* p2[] = {"P2 MANUAL", "P2 LEVEL", "P2 TONE", "P2 MANUAL", "P2 SPEED"};
-                return v <= 4 ? p2[v] : v <= 10 ? "P2 GAIN" : " --- ";
-            }
-            case 12: return "A/P GAIN";
-            case 16:
-            {
-                const char* mod[] = {"MOD DEPTH", "MOD DEPTH",  "MOD RESO",    "MOD RESO",
-                                     "MOD DEPTH", "MOD DEPTH",  "MOD DEPTH",   "MOD ATTACK",
-                                     "MOD BALANCE", "MOD FREQ", "MOD TALK"};
-                return v <= 10 ? mod[v] : " --- ";
-            }
-            case 17: return (v == 9 || v == 10) ? "MOD RESO" : " --- ";
-            case 18: return v <= 6 ? "MOD SPEED" : v == 8 ? "MOD PITCH" : " --- ";
-            case 20: return "DLY INPUT";
-            case 21: return "DLY FBACK";
-            case 24: return "REV INPUT";
-            default: return " --- ";
-        }
-    };
+    // Every target 0 to 26 with types 0 to 12; 11 and 12 are beyond every
+    // effect table.
     for (int t = 0; t <= 26; ++t)
         for (int v = 0; v <= 12; ++v)
-            EXPECT_EQ(CDispUtil::getDispExpTarget(t, v).toStdString(), expected(t, v)) << t << ", " << v;
+            EXPECT_EQ(CDispUtil::getDispExpTarget(t, v).toStdString(), expTargetText(t, v)) << t << ", " << v;
 
     checkCases({
         CASE(getDispExpTarget(1, 255), "VOLUME"),   CASE(getDispExpTarget(1, -1), "VOLUME"),

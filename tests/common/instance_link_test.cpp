@@ -122,7 +122,7 @@ TEST_F(ListeningLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
 
     ASSERT_EQ(sendRaw(path, good), 0);
     EXPECT_TRUE(pumpUntil([&] { return !got.empty(); }, 5000));
-    pumpMessages(200);
+    EXPECT_TRUE(holdsFor([&] { return got.size() <= 1; }, 200));
     ::close(stalled);
     ASSERT_EQ(got.size(), 1u) << "only the well-formed hand-over arrives";
     EXPECT_EQ(got[0].folder, tmp.get());
@@ -139,7 +139,7 @@ TEST_F(ListeningLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
     EXPECT_EQ(got[1].line, line);
     // One too long to be taken is not sent at all, and that launch ends too.
     EXPECT_FALSE(launch.takeInstanceOrHandOver(juce::String::repeatedString("a", 70000), start, 0));
-    pumpMessages(300);
+    EXPECT_TRUE(holdsFor([&] { return got.size() == 2; }, 300));
     EXPECT_EQ(got.size(), 2u);
 
     if (geteuid() == 0)
@@ -158,8 +158,7 @@ TEST_F(ListeningLink, OnlyWholeWellFormedHandOversFromThisUserArrive)
         int status = -1;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other user could not even connect";
-        pumpMessages(400);
-        EXPECT_EQ(got.size(), 2u) << "a hand-over from another user was taken";
+        EXPECT_TRUE(holdsFor([&] { return got.size() == 2; }, 400)) << "a hand-over from another user was taken";
     }
 }
 
@@ -347,7 +346,7 @@ TEST_F(ListeningLink, SendersThatStallNeverHoldTheMessageThread)
         const auto took = juce::Time::getMillisecondCounter() - startedAt;
         pumpUntil([&] { return sent.load(); }, 5000);
         sender.join();
-        pumpMessages(200);
+        EXPECT_TRUE(holdsFor([&] { return got.size() <= (c.arrives ? 1u : 0u); }, 200));
         for (int s : silent)
             ::close(s);
         EXPECT_EQ(arrived, c.arrives) << "after " << took << " ms";
@@ -363,10 +362,14 @@ TEST_F(ListeningLink, SendersThatStallNeverHoldTheMessageThread)
     // other side sees its connection end.
     const int s = sendRaw(path, "", true);
     ASSERT_GE(s, 0);
-    pumpMessages(CInstanceLink::kConnectionTimeoutMs + 400);
-    pollfd pfd{s, POLLIN, 0};
-    char byte;
-    EXPECT_TRUE(::poll(&pfd, 1, 0) == 1 && ::recv(s, &byte, 1, MSG_DONTWAIT) == 0) << "still open";
+    EXPECT_TRUE(pumpUntil(
+        [s] {
+            pollfd pfd{s, POLLIN, 0};
+            char byte;
+            return ::poll(&pfd, 1, 0) == 1 && ::recv(s, &byte, 1, MSG_DONTWAIT | MSG_PEEK) == 0;
+        },
+        CInstanceLink::kConnectionTimeoutMs + 400))
+        << "still open";
     ::close(s);
 }
 

@@ -99,12 +99,12 @@ TEST_F(FadedPanels, OpenedAgainWhileTheFadeRunsStaysOpaque)
         SCOPED_TRACE(o.name);
         o.open();
         fadeOutAsOnScreen(*o.panel);
-        pumpMessages(20);
+        // Opened again once the fade has begun to dim it.
+        ASSERT_TRUE(pumpUntil([&] { return o.panel->getAlpha() < 1.0f || !fadeRunning(*o.panel); }, 3000));
+        ASSERT_TRUE(fadeRunning(*o.panel)) << "the fade ended before the panel was opened again";
         o.open();
         // Long past the fade's 100 ms: nothing may take the panel's alpha.
-        pumpMessages(300);
-        EXPECT_TRUE(o.panel->isVisible());
-        EXPECT_EQ(o.panel->getAlpha(), 1.0f);
+        EXPECT_TRUE(holdsFor([&] { return o.panel->isVisible() && o.panel->getAlpha() == 1.0f; }, 300));
         EXPECT_FALSE(fadeRunning(*o.panel));
         o.panel->setVisible(false);
     }

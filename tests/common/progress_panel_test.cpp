@@ -161,22 +161,20 @@ TEST_F(OpenPanel, EveryReportRestartsTheCount)
 {
     // 100 percent, then another value before the half second is up: the
     // panel now waits the long time from the latest report.
+    auto shown = [this] { return panel->isVisible(); };
     actions.OpenProgressDialog();
     actions.updateProgress(100);
-    pumpMessages(300);
+    ASSERT_TRUE(holdsFor(shown, 300));
     actions.updateProgress(50);
-    pumpMessages(1000);
-    EXPECT_TRUE(panel->isVisible()) << "the half-second close was cancelled";
+    EXPECT_TRUE(holdsFor(shown, 1000)) << "the half-second close was cancelled";
 
     // Reports coming faster than the long delay keep it open beyond it.
     for (int n = 51; n <= 52; ++n)
     {
-        pumpMessages(1500);
-        ASSERT_TRUE(panel->isVisible()) << n;
+        ASSERT_TRUE(holdsFor(shown, 1500)) << n;
         actions.updateProgress(n);
     }
-    pumpMessages(1500);
-    EXPECT_TRUE(panel->isVisible()) << "4.3 s after the first report";
+    EXPECT_TRUE(holdsFor(shown, 1500)) << "4.3 s after the first report";
     EXPECT_EQ(panel->m_dProgress, 0.52);
 }
 
@@ -186,6 +184,5 @@ TEST_F(OpenPanel, ReopeningWhileShownStartsAgainAtZero)
     actions.updateProgress(100);
     actions.OpenProgressDialog();
     EXPECT_EQ(panel->m_dProgress, 0.0);
-    pumpMessages(800);
-    EXPECT_TRUE(panel->isVisible()) << "the long delay again, not the short one";
+    EXPECT_TRUE(holdsFor([this] { return panel->isVisible(); }, 800)) << "the long delay again, not the short one";
 }

@@ -69,7 +69,7 @@ TEST_F(SettingsBlock, DefaultsAppliedAndAlsoInForceBeforeAnyBlock)
 
     panel.initConfigParam();
     panel.getConfigParam();
-    pumpMessages(20);
+    ASSERT_TRUE(deliverPosted()); // the slider's report
     EXPECT_DOUBLE_EQ(panel.getTargetFontSize(), 12.6);
     EXPECT_DOUBLE_EQ(panel.m_pFontSizeSlider->getValue(), 12.6);
     EXPECT_EQ(panel.m_iWindowWidth, 1062);
@@ -102,12 +102,12 @@ TEST_F(SettingsBlock, EverySliderFontSizeComesBackUnchanged)
 
         panel.m_dFontSize = 0.0;
         panel.getConfigParam();
+        ASSERT_TRUE(deliverPosted()); // the slider's report, if any
         EXPECT_NEAR(panel.m_dFontSize, size, 1e-9);
         EXPECT_EQ(panel.m_pFontSizeSlider->getValue(), size);
         ++count;
     }
     EXPECT_EQ(count, 86);
-    pumpMessages(10);
 }
 
 TEST_F(SettingsBlock, StoredFontSizesOutsideTheSlidersRange)
@@ -128,7 +128,7 @@ TEST_F(SettingsBlock, StoredFontSizesOutsideTheSlidersRange)
         fresh.m_ucConfigData[4] = c.whole;
         fresh.m_ucConfigData[5] = c.tenths;
         fresh.getConfigParam();
-        pumpMessages(30);
+        ASSERT_TRUE(deliverPosted()); // the slider's report, if any
         EXPECT_DOUBLE_EQ(fresh.m_pFontSizeSlider->getValue(), c.slider);
         EXPECT_NEAR(fresh.getTargetFontSize(), c.fontSize, 1e-9);
     }
@@ -257,7 +257,7 @@ TEST_F(SettingsBlock, BlockWithoutMagicIsNotAppliedAndIsRepairedOnUpdate)
         block[i] = (unsigned char) (0xA0 + i);
     memcpy(panel.m_ucConfigData, block, kConfigDataSize);
     panel.getConfigParam();
-    pumpMessages(20);
+    ASSERT_TRUE(deliverPosted());
     EXPECT_DOUBLE_EQ(panel.m_dFontSize, 12.6);
     EXPECT_TRUE(panel.m_bColumnVisible[0]);
     EXPECT_TRUE(panel.m_pPedal1Toggle->getToggleState());
@@ -337,7 +337,7 @@ TEST_F(SettingsBlock, SettingsFileCasesFromStartUpToShutDown)
         if (!c.exists)
             ASSERT_TRUE(CConfigDialogComponent::writeSettingsFile(file, p.m_ucConfigData));
         p.getConfigParam();
-        pumpMessages(20);
+        ASSERT_TRUE(deliverPosted()); // the slider's report, if any
         EXPECT_NEAR(p.getTargetFontSize(), c.fontSize, 1e-9);
         if (c.exists && !read)
             EXPECT_EQ(bytesOf(file), c.content) << "a refused file is left alone";

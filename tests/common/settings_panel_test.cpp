@@ -22,7 +22,7 @@ protected:
         file = CConfigDialogComponent::getSettingsFile();
         CConfigDialogComponent::writeSettingsFile(file, panel.m_ucConfigData);
         panel.getConfigParam();
-        pumpMessages(20);
+        EXPECT_TRUE(deliverPosted());
     }
 
     void open()
@@ -33,7 +33,7 @@ protected:
     void click(juce::Button* b)
     {
         b->triggerClick();
-        pumpMessages(5);
+        ASSERT_TRUE(deliverPosted());
     }
     juce::MemoryBlock fileBytes() const
     {
@@ -243,7 +243,7 @@ TEST_F(SettingsPanel, CancelRestoresTheStateAtOpeningAndWritesNothing)
 
     click(panel.m_pCancelButton);
     EXPECT_FALSE(panel.isVisible());
-    pumpMessages(20);
+    ASSERT_TRUE(deliverPosted()); // the slider's report
     EXPECT_NEAR(panel.getTargetFontSize(), font, 1e-9);
     EXPECT_NEAR(panel.m_pFontSizeSlider->getValue(), font, 1e-9);
     for (const auto& c : kToggles)
@@ -266,7 +266,7 @@ TEST_F(SettingsPanel, OpeningAgainTakesANewCopyForCancel)
     panel.m_pFontSizeSlider->setValue(18.0, juce::sendNotificationSync);
 
     click(panel.m_pCancelButton);
-    pumpMessages(20);
+    ASSERT_TRUE(deliverPosted()); // the slider's report
     EXPECT_FALSE(panel.m_bColumnVisible[5]) << "GAIN stays as at the second opening";
     EXPECT_TRUE(panel.m_bColumnVisible[9]) << "BASS back on";
     EXPECT_NEAR(panel.getTargetFontSize(), 10.0, 1e-9);

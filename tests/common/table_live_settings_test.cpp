@@ -36,14 +36,11 @@ protected:
     }
 
     // A paint of the table as the framework makes it after the panel's
-    // repaint, then every message posted during it delivered (messages are
-    // delivered in order, so once the marker has run they all have).
+    // repaint, then every message posted during it delivered.
     void paintAndDeliver()
     {
         table.createComponentSnapshot(table.getLocalBounds());
-        bool delivered = false;
-        juce::MessageManager::callAsync([&delivered] { delivered = true; });
-        ASSERT_TRUE(pumpUntil([&delivered] { return delivered; }, 10000));
+        ASSERT_TRUE(deliverPosted());
     }
 
     void flip(juce::ToggleButton* toggle) { toggle->setToggleState(!toggle->getToggleState(), juce::sendNotificationSync); }

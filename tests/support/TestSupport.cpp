@@ -7,6 +7,7 @@
 #include <climits>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 
 namespace
@@ -72,6 +73,21 @@ bool pumpUntil(const std::function<bool()>& condition, int timeoutMilliseconds)
         juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
     }
     return true;
+}
+
+bool deliverPosted(int timeoutMilliseconds)
+{
+    auto delivered = std::make_shared<bool>(false);
+    juce::MessageManager::callAsync([delivered] { *delivered = true; });
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMilliseconds;
+    while (!*delivered && juce::Time::getMillisecondCounter() < end)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(1);
+    return *delivered;
+}
+
+bool holdsFor(const std::function<bool()>& condition, int milliseconds)
+{
+    return !pumpUntil([&condition] { return !condition(); }, milliseconds);
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMilliseconds)

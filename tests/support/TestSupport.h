@@ -97,11 +97,23 @@ public:
 };
 
 // Runs the message loop for the given time, so timers and async calls fire.
+// Not for awaiting an effect: use one of the three below.
 void pumpMessages(int milliseconds);
 
 // Runs the message loop until the condition holds or the time is up; returns
 // the condition's last value.
 bool pumpUntil(const std::function<bool()>& condition, int timeoutMilliseconds);
+
+// Runs the message loop until every message posted before the call has been
+// delivered (they are delivered in order, so once a marker posted now has
+// run, they all have); false if that takes longer than the time given. For
+// what an action posts: a click, an asynchronous notification or update.
+bool deliverPosted(int timeoutMilliseconds = 10000);
+
+// Runs the message loop for the given time, checking the condition
+// throughout; false as soon as it fails. For what must not happen within a
+// time (a timer's or another process's doing).
+bool holdsFor(const std::function<bool()>& condition, int milliseconds);
 
 // Waits, without dispatching messages, until the condition holds or the time
 // is up; returns the condition's last value. For holding the message thread
