@@ -300,7 +300,7 @@ TEST(DeviceLink, AUnitThatFallsSilentAndAnswersLateContinuesTheChain)
         else
             t.startTransmission();
         ASSERT_TRUE(pumpUntil([&] { return t.unit->heldCount() == 1 && t.unit->idle(); }, kWait));
-        pumpMessages(50);
+        EXPECT_TRUE(holdsFor([&] { return t.progress.size() == 30 && t.handOvers == 0; }, 50));
 
         // Stalled after 30 answers: the 31st message waits for its answer.
         EXPECT_EQ(receiving ? t.requests() : t.dumps(), sequence(0, 30));
@@ -429,7 +429,7 @@ TEST(DeviceLink, FaultyDumpsInAReceptionNeverReachTheBuffer)
         if (c.completes)
             ASSERT_TRUE(pumpUntil([&] { return t.handOvers > 0; }, kWait));
         ASSERT_TRUE(t.settle());
-        pumpMessages(20);
+        ASSERT_TRUE(deliverPosted());
 
         if (c.completes)
             t.expectCompleteReception();
@@ -533,9 +533,7 @@ TEST(DeviceLinkDelivery, NeverWaitsForTheMessageThreadAndPortsCloseUnderAFlood)
         {
             // What arrived while the link was deleted is never handled.
             t.unit->stopFlood();
-            pumpMessages(50);
-            EXPECT_TRUE(t.progress.empty());
-            EXPECT_EQ(t.handOvers, 0);
+            EXPECT_TRUE(holdsFor([&] { return t.progress.empty() && t.handOvers == 0; }, 50));
             continue;
         }
 
@@ -569,7 +567,7 @@ TEST(DeviceLinkDelivery, OkUnderAFloodNeverLeavesTheInputDeaf)
         }
         EXPECT_TRUE(pumpUntil([&] { return t.link->m_bConnected; }, kWait));
         // Long enough for an input thread that was asked to end to be gone.
-        pumpMessages(2 * EmulatedUnit::kInputThreadExitMs);
+        EXPECT_TRUE(holdsFor([&] { return !t.unit->inputDeaf(); }, 2 * EmulatedUnit::kInputThreadExitMs));
         t.startReception();
         EXPECT_TRUE(pumpUntil([&] { return t.handOvers == press; }, kWait));
         EXPECT_FALSE(t.unit->inputDeaf());

@@ -159,9 +159,7 @@ TEST_F(Transfer, RefusedUntilTheUnitHasAnswered)
     ASSERT_EQ(boxes.boxes.size(), 1u);
     expectConnectionError(boxes.boxes[0]);
 
-    pumpMessages(300);
-    EXPECT_EQ(sentCount(), 0u) << "nothing is sent";
-    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(holdsFor([&] { return sentCount() == 0 && !progress->isVisible(); }, 300)) << "nothing is sent";
     EXPECT_EQ(rows(0, 2 * kUserProgCount), before);
 }
 
@@ -178,9 +176,7 @@ TEST_F(Transfer, CancelSendsNothing)
         ASSERT_EQ(boxes.boxes.size(), 1u);
         expectQuestion(boxes.boxes[0], command);
     }
-    pumpMessages(300);
-    EXPECT_EQ(sentCount(), sentBefore);
-    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(holdsFor([&] { return sentCount() == sentBefore && !progress->isVisible(); }, 300));
 }
 
 TEST_F(Transfer, ReceptionPutsTheUnitsProgramsIntoTheUserArea)
@@ -271,9 +267,7 @@ TEST_F(Transfer, HandOverCopiesTheReceiveBufferOnceOnTheMessageThread)
     // The timer stopped: a later change of the buffer stays there.
     const auto other = progBlock(10);
     std::copy(other.begin(), other.end(), link->m_ucRxProgData);
-    pumpMessages(300);
-    EXPECT_EQ(rowValues(*table, 0), progValues(9, 0));
-    EXPECT_EQ(sentCount(), 0u);
+    EXPECT_TRUE(holdsFor([&] { return rowValues(*table, 0) == progValues(9, 0) && sentCount() == 0; }, 300));
 }
 
 //==============================================================================
