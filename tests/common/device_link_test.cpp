@@ -102,10 +102,23 @@ struct LinkedUnit
         link->startTxAllProg();
     }
 
-    // Lets the unit answer everything it has, with the message loop running.
+    // Lets the unit answer everything it has and the link handle every
+    // answer, with the message loop running: the unit is idle, and stays so
+    // once what the link was posted has been delivered.
     bool settle()
     {
-        return pumpUntil([this] { return unit->idle(); }, kWait);
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) kWait;
+        while (juce::Time::getMillisecondCounter() < end)
+        {
+            if (!pumpUntil([this] { return unit->idle(); }, kWait))
+                return false;
+            const int delivered = unit->deliveriesReturned();
+            if (!deliverPosted())
+                return false;
+            if (unit->idle() && unit->deliveriesReturned() == delivered)
+                return true;
+        }
+        return false;
     }
 
     // The program numbers of the link's requests and dumps on the wire.

@@ -323,14 +323,13 @@ void pressOkAt(Transfer& t, const Press& press, const std::vector<Bytes>& flood)
     }
     if (press.moment == Moment::AnswerDuringTheWait)
         t.unit->answerLate();
-    if (press.moment == Moment::AnswerDuringTheChange)
-        ASSERT_TRUE(pumpUntil([&] { return t.unit->heldCount() == 0; }, kWait)) << "the ports are replaced";
+    // The ports are replaced (the held answer comes in the middle of that)
+    // although the unit is silent. The transfer may have gone on to the next
+    // held answer by the time this is seen.
+    if (press.moment == Moment::AnswerDuringTheChange || press.moment == Moment::AnswerAfterTheWait)
+        ASSERT_TRUE(pumpUntil([&] { return t.unit->inputOpenings() > openings; }, kWait));
     if (press.moment == Moment::AnswerAfterTheWait)
-    {
-        ASSERT_TRUE(pumpUntil([&] { return t.unit->inputOpenings() > openings; }, kWait))
-            << "the ports are replaced although the unit is silent";
         t.unit->answerLate();
-    }
 }
 
 // Numbers as runs, "0-49 51-99", so that a failure shows what is missing.
