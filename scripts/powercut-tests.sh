@@ -73,17 +73,7 @@ PROGRAM='$SRC/build/MendrelWin'
 PHASE=$phase
 GUEST_SECONDS=$((BOOT_SECONDS - 60))
 EOF
-  QEMU_RC=0
-  timeout -k 10 "$BOOT_SECONDS" qemu-system-x86_64 \
-    -accel tcg,thread=multi -cpu max -smp 4 -m 512 \
-    -nodefaults -display none -no-reboot -serial stdio -monitor none -net none \
-    -kernel "$VMLINUZ" -initrd "$E/initramfs.cpio.gz" \
-    -append "console=ttyS0 panic=-1 quiet loglevel=4 ksqx.script=$SRC/tests/powercut/guest.sh" \
-    -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
-    -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
-    -fsdev local,id=ksqxout,path="$OUT",security_model=none,multidevs=remap \
-    -device virtio-9p-pci,fsdev=ksqxout,mount_tag=ksqxout \
-    "$@" </dev/null >"$OUT/console-$phase.log" 2>&1 || QEMU_RC=$?
+  guest_qemu "$BOOT_SECONDS" "$E/initramfs.cpio.gz" "$SRC/tests/powercut/guest.sh" "$OUT" "$OUT/console-$phase.log" "$@"
 }
 
 # The first boot. The guest sees a drive with a write cache (QEMU's default,
