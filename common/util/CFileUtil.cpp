@@ -402,9 +402,11 @@ bool fileToWrite(const std::string& name, std::string& real, struct stat& found,
 }
 
 // Writes the file `leaf` of the open folder `dir` (at `folder`), which held
-// `checked` when the name was resolved (nullptr: nothing).
-bool writeInFolder(int dir, const std::string& folder, const std::string& leaf, const struct stat* checked,
-                   const unsigned char* data, size_t size)
+// `checked` when the name was resolved (nullptr: nothing). A folder that
+// cannot be flushed takes no new name: its existing file is written where it
+// is, and a new one is refused.
+bool writeInFolder(int dir, bool canFlush, const std::string& folder, const std::string& leaf,
+                   const struct stat* checked, const unsigned char* data, size_t size)
 {
     // Still what the name led to, now seen from the folder held open.
     struct stat st;
@@ -414,6 +416,8 @@ bool writeInFolder(int dir, const std::string& folder, const std::string& leaf, 
             return false;
     }
     else if (checked == nullptr || !sameFile(st, *checked))
+        return false;
+    if (checked == nullptr && !canFlush)
         return false;
 
     bool inPlace = false;
@@ -432,7 +436,7 @@ bool writeInFolder(int dir, const std::string& folder, const std::string& leaf, 
         // Other names of the file would keep the old bytes, and a
         // replacement this user cannot give the file's owner and group would
         // take them from their owner: such a file is written where it is.
-        inPlace = st.st_nlink > 1 || !canGiveOwnerOf(st);
+        inPlace = st.st_nlink > 1 || !canGiveOwnerOf(st) || !canFlush;
     }
     if (auto& hook = CFileUtil::testHooks().afterCheck)
         hook(juce::File(folder + "/" + leaf));
@@ -466,14 +470,15 @@ bool CFileUtil::writeWholeFile(const juce::File& target, const void* data, size_
     // and this is the folder flushed. One this user may not read cannot be
     // flushed, but its files can still be written where they are.
     int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool canFlush = dir >= 0;
 #ifdef O_PATH
     if (dir < 0 && errno == EACCES)
         dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 #endif
     if (dir < 0)
         return false;
-    const bool ok = writeInFolder(dir, folder == "/" ? std::string() : folder, leaf, exists ? &found : nullptr,
-                                  static_cast<const unsigned char*>(data), size);
+    const bool ok = writeInFolder(dir, canFlush, folder == "/" ? std::string() : folder, leaf,
+                                  exists ? &found : nullptr, static_cast<const unsigned char*>(data), size);
     ::close(dir);
     return ok;
 }

@@ -1088,3 +1088,49 @@ TEST_F(FileCommands, NothingWaitsOnAFifoSwappedInForTheFile)
         EXPECT_GE(calls, 100);
     }
 }
+
+// A folder this user may enter and write but not read cannot be flushed, so
+// it takes no new name: a file already there is written where it is (it
+// keeps its mode), and a new file is refused rather than saved where a power
+// cut could lose it. Run as an ordinary user: root reads any folder.
+TEST_F(FileCommands, AFolderThatCannotBeFlushedTakesNoNewName)
+{
+    const Bytes old(5000, 0x11);
+    int n = 0;
+    for (const bool exists : {true, false})
+        for (const Writer& w : kWriters)
+        {
+            SCOPED_TRACE(juce::String(exists ? "an existing file, " : "a new file, ") + w.what);
+            const juce::File locked = folder("locked" + juce::String(n++));
+            const juce::File target = locked.getChildFile("bank.ksqx");
+            if (exists)
+            {
+                ASSERT_TRUE(target.replaceWithData(old.data(), old.size()));
+                setMode(target, 0640);
+            }
+            setMode(locked, 0311);
+            boxes.boxes.clear();
+            bool written = false;
+            if (w.viaSave)
+            {
+                save(target);
+                written = boxes.boxes.empty();
+            }
+            else
+                written = CConfigDialogComponent::writeSettingsFile(target, CConfigDialogComponent::ucInitConfigData);
+            const Bytes expected = w.viaSave ? expectedFile()
+                                             : Bytes(CConfigDialogComponent::ucInitConfigData,
+                                                     CConfigDialogComponent::ucInitConfigData + kConfigDataSize);
+            EXPECT_EQ(written, exists);
+            if (exists)
+            {
+                EXPECT_EQ(contentOf(target), expected);
+                EXPECT_EQ(modeOf(target), 0640);
+            }
+            else
+                EXPECT_FALSE(target.exists());
+            setMode(locked, 0755);
+            EXPECT_EQ(namesIn(locked), exists ? juce::StringArray("bank.ksqx") : juce::StringArray())
+                << "nothing left beside it";
+        }
+}
