@@ -259,11 +259,12 @@ CInstanceLink::~CInstanceLink()
 
 CInstanceLink::Lock CInstanceLink::takeLock()
 {
-    if (m_iLockFile >= 0)
-        return Lock::taken;
-    const Lock lock = lockFile();
-    if (lock != Lock::taken)
-        return lock;
+    if (m_iLockFile < 0)
+    {
+        const Lock lock = lockFile();
+        if (lock != Lock::taken)
+            return lock;
+    }
     // The lock and the socket go together: holding the lock with no socket
     // would make every later launch wait and end without its file opened.
     bindSocket();
