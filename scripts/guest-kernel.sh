@@ -9,6 +9,11 @@
 # guest_initramfs DIR INIT OUT MODULE...: writes OUT, an initramfs with
 # busybox, INIT as /init, and the modules (their dependencies first, in load
 # order) listed in /modules.list.
+# guest_qemu SECONDS INITRAMFS SCRIPT OUT LOG [QEMU ARGS...]: boots the
+# kernel with INITRAMFS (software CPU, 4 processors, 512 MB, no network),
+# the host's root shared read-only as "hostroot" and OUT writable as
+# "ksqxout", ksqx.script=SCRIPT on the kernel command line, the console in
+# LOG; at most SECONDS, no reboot. Sets QEMU_RC.
 
 guest_kernel() {
   local e="$1" pkg kv
@@ -55,4 +60,20 @@ guest_initramfs() {
     basename "$path" >>"$e/initramfs/modules.list"
   done
   (cd "$e/initramfs" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1 >"$out")
+}
+
+guest_qemu() {
+  local seconds="$1" initramfs="$2" script="$3" out="$4" log="$5"
+  shift 5
+  QEMU_RC=0
+  timeout -k 10 "$seconds" qemu-system-x86_64 \
+    -accel tcg,thread=multi -cpu max -smp 4 -m 512 \
+    -nodefaults -display none -no-reboot -serial stdio -monitor none -net none \
+    -kernel "$VMLINUZ" -initrd "$initramfs" \
+    -append "console=ttyS0 panic=-1 quiet loglevel=4 ksqx.script=$script" \
+    -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
+    -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
+    -fsdev local,id=ksqxout,path="$out",security_model=none,multidevs=remap \
+    -device virtio-9p-pci,fsdev=ksqxout,mount_tag=ksqxout \
+    "$@" </dev/null >"$log" 2>&1 || QEMU_RC=$?
 }

@@ -13,7 +13,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   fonts-dejavu-core fonts-liberation fonts-urw-base35
   xvfb xdotool openbox wmctrl x11-utils imagemagick
-  qemu-system-x86 busybox-static
+  qemu-system-x86 busybox-static e2fsprogs
   python3 procps
 )
 

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
 status=0
-for extra in scripts/tsan-tests.sh scripts/asan-tests.sh scripts/fuzz-tests.sh scripts/e2e-alsa.sh scripts/wine-tests.sh scripts/unprivileged-tests.sh; do
+for extra in scripts/tsan-tests.sh scripts/asan-tests.sh scripts/fuzz-tests.sh scripts/e2e-alsa.sh scripts/powercut-tests.sh scripts/wine-tests.sh scripts/unprivileged-tests.sh; do
   # A stage whose script has gone is a failure, not a stage less.
   [ -f "$extra" ] || { echo "FAILED: $extra is missing"; status=1; continue; }
   bash "$extra" || { echo "FAILED: $extra"; status=1; }

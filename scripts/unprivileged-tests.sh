@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the tests whose outcome depends on file permissions (the list in
 # tests/unprivileged-tests.txt) as an ordinary user: root passes every
-# permission check. Under root they run as `nobody`, over copies of both test
-# binaries in a folder of nobody's own that nobody else can enter. Fails when
-# any of them fails, is skipped or did not run.
+# permission check. Under root they run as `nobody`, with a second group,
+# over copies of both test binaries in a folder of nobody's own that nobody
+# else can enter. Fails when any of them fails, is skipped or did not run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD="${1:-build}"
@@ -15,9 +15,11 @@ count=$(sed 's/#.*//' tests/unprivileged-tests.txt | grep -c '[A-Za-z]')
 
 work=$(mktemp -d /tmp/ksqx-unprivileged.XXXXXX)
 trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+# A second group ("users") besides nobody's own: the writers must keep a
+# file's group when it is another of the user's groups.
 as_user=()
 if [ "$(id -u)" -eq 0 ]; then
-  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  as_user=(setpriv --reuid=nobody --regid=nogroup --groups=users)
 fi
 
 # The sanitizers' options survive the clean environment.

@@ -355,13 +355,8 @@ juce::File CConfigDialogComponent::getSettingsFile()
 
 bool CConfigDialogComponent::readSettingsFile(const juce::File& file, unsigned char* block)
 {
-    if (file == juce::File() || !file.existsAsFile() || file.getSize() != kConfigDataSize)
-        return false;
-    juce::FileInputStream in(file);
-    if (!in.openedOk())
-        return false;
     unsigned char data[kConfigDataSize];
-    if (in.read(data, kConfigDataSize) != kConfigDataSize || !in.isExhausted())
+    if (!CFileUtil::readWholeFile(file, data, kConfigDataSize))
         return false;
     memcpy(block, data, kConfigDataSize);
     return true;

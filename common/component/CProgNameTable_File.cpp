@@ -1,5 +1,6 @@
 #include "CProgNameTable.h"
 #include "CDialogUtil.h"
+#include "CFileUtil.h"
 #include "KsqxTexts.h"
 
 namespace
@@ -16,26 +17,12 @@ void CProgNameTable::openWithFile(juce::File file, bool selectFirstRow)
     if (file.getFileExtension() != kLibraryExtension || file.isDirectory())
         return;
 
-    // The length comes from the file itself: a missing file has none.
-    const juce::int64 length = file.existsAsFile() ? file.getSize() : 0;
-    if (length != kProgDumpBlockSize)
-    {
-        showOpenError("Illegal File Size!");
-        return;
-    }
-
-    // Read into a block of its own, one byte more than a library file holds:
-    // a file that cannot be opened, shrank or grew since its length was taken
-    // delivers other than 4700 bytes and counts as the wrong length. Only a
-    // file that passes reaches the table's incoming block.
-    std::vector<unsigned char> block((size_t) kProgDumpBlockSize + 1);
-    int delivered = 0;
-    {
-        juce::FileInputStream stream(file);
-        if (stream.openedOk())
-            delivered = stream.read(block.data(), (int) block.size());
-    }
-    if (delivered != kProgDumpBlockSize)
+    // Only a regular file of exactly the right length, read whole, passes:
+    // a missing, unreadable or special file, or one that shrank or grew while
+    // it was read, counts as the wrong length. Only a file that passes
+    // reaches the table's incoming block.
+    std::vector<unsigned char> block((size_t) kProgDumpBlockSize);
+    if (!CFileUtil::readWholeFile(file, block.data(), block.size()))
     {
         showOpenError("Illegal File Size!");
         return;

@@ -116,15 +116,28 @@ bool isPrivateFolder(const juce::String& path)
            && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
+juce::String linkFileName(const char* extension) { return "KestrumQX-" + juce::String((int) ::geteuid()) + extension; }
+
+// Whether the socket's path in `folder` fits in a socket address: a longer
+// one cannot be bound, and a folder used for the lock but not the socket
+// would leave every later launch waiting for a hand-over nobody takes.
+bool socketFitsIn(const juce::String& folder)
+{
+    return (folder + "/" + linkFileName(".sock")).getNumBytesAsUTF8() < sizeof(sockaddr_un::sun_path);
+}
+
 juce::String linkFolder()
 {
     const juce::String runtime = juce::SystemStats::getEnvironmentVariable("XDG_RUNTIME_DIR", {});
-    if (isPrivateFolder(runtime))
+    if (isPrivateFolder(runtime) && socketFitsIn(runtime))
         return runtime;
     // A folder of this user's own in the shared temporary folder. One that
-    // somebody else made first, or that others can reach, is not used.
+    // somebody else made first, or that others can reach, is not used; with
+    // none that holds the socket the program runs without the link.
     const juce::String folder = juce::File::getSpecialLocation(juce::File::tempDirectory).getFullPathName()
                                 + "/KestrumQX-" + juce::String((int) ::geteuid());
+    if (!socketFitsIn(folder))
+        return {};
     ::mkdir(folder.toRawUTF8(), 0700);
     if (isPrivateFolder(folder))
         return folder;
@@ -136,7 +149,7 @@ juce::String linkFile(const char* extension)
     const juce::String folder = linkFolder();
     if (folder.isEmpty())
         return {};
-    return folder + "/KestrumQX-" + juce::String((int) ::geteuid()) + extension;
+    return folder + "/" + linkFileName(extension);
 }
 
 bool makeAddress(sockaddr_un& addr)
@@ -246,8 +259,24 @@ CInstanceLink::~CInstanceLink()
 
 CInstanceLink::Lock CInstanceLink::takeLock()
 {
-    if (m_iLockFile >= 0)
+    if (m_iLockFile < 0)
+    {
+        const Lock lock = lockFile();
+        if (lock != Lock::taken)
+            return lock;
+    }
+    // The lock and the socket go together: holding the lock with no socket
+    // would make every later launch wait and end without its file opened.
+    bindSocket();
+    if (m_iListenSocket >= 0)
         return Lock::taken;
+    ::close(m_iLockFile);
+    m_iLockFile = -1;
+    return Lock::unavailable;
+}
+
+CInstanceLink::Lock CInstanceLink::lockFile()
+{
     const juce::String path = lockPath();
     if (path.isEmpty())
         return Lock::unavailable;
@@ -298,10 +327,7 @@ bool CInstanceLink::takeInstanceOrHandOver(const juce::String& commandLine, cons
     {
         const Lock lock = takeLock();
         if (lock == Lock::taken)
-        {
-            bindSocket();
             return true;
-        }
         if (lock == Lock::unavailable)
             return true;
         // Another instance runs: it binds its socket right after taking the
@@ -320,9 +346,6 @@ void CInstanceLink::startListening(Receiver receiver)
     // A socket bound at launch stays: hand-overs may wait in its queue.
     stopTimer();
     if (takeLock() != Lock::taken)
-        return;
-    bindSocket();
-    if (m_iListenSocket < 0)
         return;
     m_receiver = std::move(receiver);
     startTimer(100);

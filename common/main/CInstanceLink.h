@@ -26,8 +26,8 @@ public:
 
     // A launch: takes this user's instance lock, or else hands the command
     // line and its folder to the instance that holds it. True: this launch is
-    // the one that runs (also when no private folder can be had, where
-    // nothing can stop it). False: the running instance has the hand-over,
+    // the one that runs (also when no private folder or no socket can be
+    // had, where nothing can stop it). False: the running instance has the hand-over,
     // or within the given time it neither took one nor ended. A link that
     // takes the lock binds its socket at once: hand-overs wait there until
     // startListening.
@@ -45,8 +45,8 @@ public:
 
     // The socket's and the lock's paths, in a folder that only this user can
     // reach: $XDG_RUNTIME_DIR when it is such a folder, else a folder of mode
-    // 0700 of this user's own in the temporary folder. Empty when there is
-    // none.
+    // 0700 of this user's own in the temporary folder; only a folder in which
+    // the socket's path fits a socket address. Empty when there is none.
     static juce::String socketPath();
     static juce::String lockPath();
 
@@ -85,7 +85,9 @@ private:
     };
 
     void timerCallback() override;
+    // The lock with the socket bound, or neither.
     Lock takeLock();
+    Lock lockFile();
     void bindSocket();
 
     int m_iLockFile = -1;

@@ -4,13 +4,20 @@
 // existing file exactly as it was.
 #include "ActionManager.h"
 #include "CConfigDialogComponent.h"
+#include "CFileUtil.h"
 #include "CProgNameTable.h"
 #include "ProgTestSupport.h"
 #include "TestSupport.h"
 #include <gtest/gtest.h>
+#include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <mutex>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -397,6 +404,66 @@ struct SmallFileLimit
 };
 } // namespace
 
+// A group of this user's other than the one new files get; -1 when the
+// process has none.
+gid_t otherGroupOfThisUser()
+{
+    gid_t groups[64];
+    const int n = ::getgroups(64, groups);
+    for (int i = 0; i < n; ++i)
+        if (groups[i] != ::getegid())
+            return groups[i];
+    return (gid_t) -1;
+}
+
+void setGroup(const juce::File& f, gid_t gid) { ASSERT_EQ(::lchown(f.getFullPathName().toRawUTF8(), (uid_t) -1, gid), 0); }
+
+// Runs `write` in a child process that the system ends part-way through the
+// write, as a crash would: its files stop growing at `limit` bytes, and the
+// write past that raises SIGXFSZ, which ends it. True when it ended so.
+bool crashesPartWay(rlim_t limit, const std::function<void()>& write)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+    {
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        rlimit small{};
+        ::getrlimit(RLIMIT_FSIZE, &small);
+        small.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_DFL);
+        write();
+        ::_exit(0);
+    }
+    if (pid < 0)
+        return false;
+    int status = 0;
+    for (int i = 0; i < 1000 && ::waitpid(pid, &status, WNOHANG) != pid; ++i)
+        ::usleep(10000);
+    if (::waitpid(pid, &status, WNOHANG) == 0)
+    {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return false;
+    }
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ;
+}
+
+// Whether `name` is what a write of `target` leaves behind when it is cut
+// short: a hidden name in the same folder that does not pass for a library
+// or settings file.
+bool isLeftoverOf(const std::string& name, const juce::String& target)
+{
+    const std::string prefix = "." + target.toStdString() + ".";
+    const auto endsWith = [&](const char* tail) {
+        const size_t n = std::strlen(tail);
+        return name.size() >= n && name.compare(name.size() - n, n, tail) == 0;
+    };
+    return name.compare(0, prefix.size(), prefix) == 0 && name.size() > prefix.size() && !endsWith(".ksqx")
+           && !endsWith(".ksqc");
+}
+
 // Both writers, Save and the settings file, over the file system's links and
 // permissions. Run as an ordinary user too (scripts/unprivileged-tests.sh):
 // only then does a read-only folder stop the file made beside the target.
@@ -432,7 +499,10 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
         int mode;              // of the real file afterwards; -1: a new file's default
         bool failingWrite = false;
         const char* alsoName = nullptr; // another name of the file that must show the same bytes
+        bool crashes = false; // the process ends part-way through the write
     };
+    const gid_t otherGroup = otherGroupOfThisUser();
+    ASSERT_NE(otherGroup, (gid_t) -1) << "this user needs a second group (scripts/unprivileged-tests.sh gives one)";
     const std::vector<Case> cases = {
         {"a link to a file",
          [&](const juce::File& d, juce::File& n, juce::File& r) {
@@ -465,6 +535,29 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
              r = n = d.getChildFile("ro/bank.ksqx"); d.getChildFile("ro").createDirectory();
              writeBytes(r, old.size(), 0x11); setMode(r, 0644); setMode(d.getChildFile("ro"), 0555);
          }, true, 0644},
+        {"a file of another of the user's groups",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("bank.ksqx"); put(r, 0640); setGroup(r, otherGroup);
+         }, true, 0640},
+        {"a file in a folder that gives new files another of the user's groups",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             const juce::File shared = d.getChildFile("shared");
+             shared.createDirectory(); setGroup(shared, otherGroup); setMode(shared, 02775);
+             // The file keeps the group new files get elsewhere.
+             r = n = shared.getChildFile("bank.ksqx"); put(r, 0664); setGroup(r, ::getegid());
+         }, true, 0664},
+        {"a file of another of the user's groups, the process ending part-way through the write",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("bank.ksqx"); put(r, 0640); setGroup(r, otherGroup);
+         }, false, 0640, false, nullptr, true},
+        {"a file of the user's own, the process ending part-way through the write",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("bank.ksqx"); put(r, 0644);
+         }, false, 0644, false, nullptr, true},
+        {"a new file, the process ending part-way through the write",
+         [&](const juce::File& d, juce::File& n, juce::File& r) {
+             r = n = d.getChildFile("new.ksqx");
+         }, false, 0, false, nullptr, true},
         {"a read-only file",
          [&](const juce::File& d, juce::File& n, juce::File& r) {
              r = n = d.getChildFile("bank.ksqx"); writeBytes(r, old.size(), 0x11); setMode(r, 0444);
@@ -624,6 +717,14 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
             boxes.boxes.clear();
 
             bool reported = false;
+            if (c.crashes)
+                EXPECT_TRUE(crashesPartWay(expected.size() / 2, [&] {
+                    if (viaSave)
+                        save(name);
+                    else
+                        CConfigDialogComponent::writeSettingsFile(name, settings);
+                })) << "the write did not end the process part-way";
+            else
             {
                 std::unique_ptr<SmallFileLimit> limit(c.failingWrite ? new SmallFileLimit(expected.size() / 2) : nullptr);
                 if (viaSave)
@@ -631,7 +732,9 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
                 else
                     reported = !CConfigDialogComponent::writeSettingsFile(name, settings);
             }
-            if (viaSave)
+            if (c.crashes)
+                ; // the process that wrote it reported nothing
+            else if (viaSave)
             {
                 if (!c.written)
                     expectSaveError(boxes.boxes);
@@ -654,10 +757,36 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
                 EXPECT_EQ(realPathOf(name), dirReal + realKey);
                 EXPECT_EQ(contentOf(name), expected) << "reading the name gives the bytes written";
             }
-            expectSameTree(after, fileTreeOf(dir));
+            FileTree now = fileTreeOf(dir);
+            if (c.crashes)
+            {
+                // What the cut-short write left beside the file, if anything.
+                const std::string folderKey = realKey.substr(0, realKey.rfind('/') + 1);
+                int leftovers = 0;
+                for (auto it = now.begin(); it != now.end();)
+                {
+                    const std::string& key = it->first;
+                    const bool beside = key.compare(0, folderKey.size(), folderKey) == 0
+                                        && key.find('/', folderKey.size()) == std::string::npos;
+                    if (beside && !before.count(key) && isLeftoverOf(key.substr(folderKey.size()), real.getFileName()))
+                    {
+                        ++leftovers;
+                        it = now.erase(it);
+                    }
+                    else
+                        ++it;
+                }
+                EXPECT_LE(leftovers, 1);
+            }
+            expectSameTree(after, now);
             if (!hasReal)
                 continue;
 
+            if (!existed && !c.written)
+            {
+                EXPECT_FALSE(real.exists()) << "a new file that was not written whole is not there";
+                continue;
+            }
             EXPECT_EQ(contentOf(real), c.written ? expected : old);
             EXPECT_EQ(modeOf(real), c.mode < 0 ? defaultMode : c.mode);
             if (nameIsLink)
@@ -668,6 +797,340 @@ TEST_F(FileCommands, SaveAndSettingsWriteTheFileTheNameLeadsTo)
             if (!existed && c.written)
                 namesAfter.add(real.getFileName());
             namesAfter.sort(false);
-            EXPECT_EQ(namesIn(real.getParentDirectory()), namesAfter) << "nothing left beside it";
+            juce::StringArray namesNow = namesIn(real.getParentDirectory());
+            if (c.crashes)
+                for (int i = namesNow.size(); --i >= 0;)
+                    if (isLeftoverOf(namesNow[i].toStdString(), real.getFileName()))
+                        namesNow.remove(i);
+            EXPECT_EQ(namesNow, namesAfter) << "nothing left beside it";
+        }
+}
+
+namespace
+{
+// The test seams of the writer, cleared again at the end of the scope.
+struct ScopedFileHooks
+{
+    ~ScopedFileHooks() { CFileUtil::testHooks() = {}; }
+};
+
+// Both writers, the bytes each writes and how each reports a failure.
+struct Writer
+{
+    const char* what;
+    bool viaSave;
+};
+const Writer kWriters[] = {{"Save", true}, {"the settings file", false}};
+} // namespace
+
+// What happens to the name between the check and the write: the file checked
+// is moved aside and something else takes its name. A file written in place
+// (one with a second name) is then refused, whatever came; a replacement
+// puts the new file under the name. Either way the file the thing leads to
+// is untouched, and so is the file checked, and nothing waits.
+TEST_F(FileCommands, AWriteReachesOnlyTheFileThatWasChecked)
+{
+    ScopedFileHooks clear;
+    const Bytes old(5000, 0x11), victimBytes(5000, 0x55);
+    struct Swap
+    {
+        const char* what;
+        std::function<void(const juce::File& name, const juce::File& victim)> put;
+    };
+    const Swap swaps[] = {
+        {"a link to another of the user's files",
+         [](const juce::File& n, const juce::File& v) { ::symlink(v.getFileName().toRawUTF8(), n.getFullPathName().toRawUTF8()); }},
+        {"another name of another of the user's files",
+         [](const juce::File& n, const juce::File& v) { ::link(v.getFullPathName().toRawUTF8(), n.getFullPathName().toRawUTF8()); }},
+        {"a FIFO", [](const juce::File& n, const juce::File&) { ::mkfifo(n.getFullPathName().toRawUTF8(), 0644); }},
+    };
+    int n = 0;
+    for (const bool secondName : {true, false})
+        for (const Swap& swap : swaps)
+            for (const Writer& w : kWriters)
+            {
+                SCOPED_TRACE(juce::String(swap.what) + (secondName ? ", a file with a second name" : ", a file of its own")
+                             + ", " + w.what);
+                const juce::File dir = folder("swap" + juce::String(n++));
+                const juce::File name = dir.getChildFile("bank.ksqx"), aside = dir.getChildFile("checked"),
+                                 victim = dir.getChildFile("victim.ksqx"), second = dir.getChildFile("second name");
+                ASSERT_TRUE(name.replaceWithData(old.data(), old.size()));
+                ASSERT_TRUE(victim.replaceWithData(victimBytes.data(), victimBytes.size()));
+                if (secondName)
+                    ASSERT_EQ(::link(name.getFullPathName().toRawUTF8(), second.getFullPathName().toRawUTF8()), 0);
+                int swapped = 0;
+                CFileUtil::testHooks().afterCheck = [&](const juce::File& checked) {
+                    ++swapped;
+                    ASSERT_EQ(realPathOf(checked), realPathOf(name));
+                    ASSERT_TRUE(name.moveFileTo(aside));
+                    swap.put(name, victim);
+                };
+                boxes.boxes.clear();
+                bool written = false;
+                {
+                    Watchdog watchdog(std::string("a write with ") + swap.what + " swapped in", 10);
+                    if (w.viaSave)
+                    {
+                        save(name);
+                        written = boxes.boxes.empty();
+                    }
+                    else
+                        written = CConfigDialogComponent::writeSettingsFile(name, CConfigDialogComponent::ucInitConfigData);
+                }
+                CFileUtil::testHooks().afterCheck = nullptr;
+                EXPECT_EQ(swapped, 1);
+                EXPECT_EQ(contentOf(victim), victimBytes) << "the other file was written";
+                EXPECT_EQ(contentOf(aside), old) << "the file checked changed after all";
+                if (secondName)
+                    EXPECT_EQ(contentOf(second), old);
+                // Written in place it is refused; a replacement takes the name.
+                EXPECT_EQ(written, !secondName);
+                if (w.viaSave && !written)
+                    expectSaveError(boxes.boxes);
+                if (written)
+                {
+                    EXPECT_FALSE(name.isSymbolicLink());
+                    const Bytes expected = w.viaSave ? expectedFile()
+                                                     : Bytes(CConfigDialogComponent::ucInitConfigData,
+                                                             CConfigDialogComponent::ucInitConfigData + kConfigDataSize);
+                    EXPECT_EQ(contentOf(name), expected);
+                }
+                juce::StringArray names{"bank.ksqx", "checked", "victim.ksqx"};
+                if (secondName)
+                    names.add("second name");
+                names.sort(false);
+                EXPECT_EQ(namesIn(dir), names) << "nothing left beside it";
+            }
+}
+
+// The step that puts the new file in the old one's place: what it is given,
+// and that the old file is there in full when that step fails, as when the
+// system cannot rename the file (on Windows, for one, another program holding
+// it).
+TEST_F(FileCommands, TheOldFileStaysWhenTheReplacementFails)
+{
+    ScopedFileHooks clear;
+    const Bytes old(5000, 0x11);
+    int n = 0;
+    for (const bool exists : {true, false})
+        for (const bool fails : {true, false})
+            for (const Writer& w : kWriters)
+            {
+                SCOPED_TRACE(juce::String(exists ? "an existing file" : "a new file") + (fails ? ", failing" : "") + ", "
+                             + w.what);
+                const juce::File dir = folder("replace" + juce::String(n++));
+                const juce::File target = dir.getChildFile(w.viaSave ? "bank.ksqx" : "setting.ksqc");
+                if (exists)
+                    ASSERT_TRUE(target.replaceWithData(old.data(), old.size()));
+                const Bytes expected = w.viaSave ? expectedFile()
+                                                 : Bytes(CConfigDialogComponent::ucInitConfigData,
+                                                         CConfigDialogComponent::ucInitConfigData + kConfigDataSize);
+                int calls = 0;
+                CFileUtil::testHooks().replace = [&](const juce::File& temp, const juce::File& to) {
+                    ++calls;
+                    // A fresh, hidden file beside the target, holding all of
+                    // the new bytes, with the target still as it was.
+                    EXPECT_EQ(temp.getParentDirectory(), dir);
+                    EXPECT_EQ(realPathOf(to), realPathOf(target));
+                    EXPECT_TRUE(isLeftoverOf(temp.getFileName().toStdString(), target.getFileName()))
+                        << temp.getFileName() << " could pass for the file itself";
+                    EXPECT_EQ(contentOf(temp), expected);
+                    EXPECT_EQ(target.exists(), exists);
+                    if (exists)
+                        EXPECT_EQ(contentOf(target), old);
+                    return !fails && temp.moveFileTo(to);
+                };
+                boxes.boxes.clear();
+                bool written = false;
+                if (w.viaSave)
+                {
+                    save(target);
+                    written = boxes.boxes.empty();
+                    if (fails)
+                        expectSaveError(boxes.boxes);
+                }
+                else
+                    written = CConfigDialogComponent::writeSettingsFile(target, CConfigDialogComponent::ucInitConfigData);
+                CFileUtil::testHooks().replace = nullptr;
+                EXPECT_EQ(calls, 1);
+                EXPECT_EQ(written, !fails);
+                if (fails)
+                {
+                    EXPECT_EQ(target.exists(), exists);
+                    if (exists)
+                        EXPECT_EQ(contentOf(target), old);
+                }
+                else
+                    EXPECT_EQ(contentOf(target), expected);
+                EXPECT_EQ(namesIn(dir), exists || !fails ? juce::StringArray(target.getFileName()) : juce::StringArray())
+                    << "nothing left beside it";
+            }
+}
+
+// A FIFO that takes the file's name at any moment, over and over (the two
+// names are swapped back and forth by another thread): Save, the settings
+// file read at start-up and written at shut-down, and a library file opened
+// each answer within a second, and each either works on the regular file or
+// refuses. A call that waits is released after the second, and fails.
+TEST_F(FileCommands, NothingWaitsOnAFifoSwappedInForTheFile)
+{
+    const Bytes library = progBlock(6);
+    const Bytes settings(CConfigDialogComponent::ucInitConfigData, CConfigDialogComponent::ucInitConfigData + kConfigDataSize);
+    struct Op
+    {
+        const char* what;
+        const char* fileName;
+        const Bytes* content;
+        std::function<void(const juce::File&)> run;
+    };
+    unsigned char block[kConfigDataSize];
+    const Op ops[] = {
+        {"Save over it", "bank.ksqx", &library, [&](const juce::File& f) { save(f); }},
+        {"the settings file read at start-up", "setting.ksqc", &settings,
+         [&](const juce::File& f) { CConfigDialogComponent::readSettingsFile(f, block); }},
+        {"the settings file written at shut-down", "setting.ksqc", &settings,
+         [&](const juce::File& f) { CConfigDialogComponent::writeSettingsFile(f, settings.data()); }},
+        {"a library file opened", "bank.ksqx", &library,
+         [&](const juce::File& f) {
+             table->openWithFile(f, false);
+             if (table->getNumRows() > kUserProgCount)
+             {
+                 EXPECT_EQ(rowValues(*table, kUserProgCount + 3), progValues(6, 3));
+                 table->Close();
+             }
+         }},
+    };
+    int n = 0;
+    for (const Op& op : ops)
+    {
+        SCOPED_TRACE(op.what);
+        const juce::File dir = folder("fifo" + juce::String(n++));
+        const juce::File name = dir.getChildFile(op.fileName), other = dir.getChildFile("other");
+        const std::string namePath = name.getFullPathName().toStdString(), otherPath = other.getFullPathName().toStdString();
+
+        // Between calls the pair is put right again (a regular file and a
+        // FIFO), with the swapping held.
+        std::atomic<bool> stop{false};
+        std::atomic<long> swaps{0};
+        std::mutex pair;
+        std::thread swapper([&] {
+            while (!stop)
+            {
+                {
+                    std::lock_guard<std::mutex> lock(pair);
+                    if (::renameat2(AT_FDCWD, namePath.c_str(), AT_FDCWD, otherPath.c_str(), RENAME_EXCHANGE) == 0)
+                        ++swaps;
+                }
+                std::this_thread::yield();
+            }
+        });
+        // Releases a call that waits on the FIFO: opening it for reading and
+        // writing at once lets a waiting open through either way.
+        std::atomic<juce::uint32> callStarted{0};
+        std::atomic<bool> released{false}, done{false};
+        std::thread releaser([&] {
+            while (!done)
+            {
+                const juce::uint32 started = callStarted;
+                if (started != 0 && juce::Time::getMillisecondCounter() - started > 1000)
+                {
+                    released = true;
+                    stop = true;
+                    for (const std::string& p : {namePath, otherPath})
+                    {
+                        const int fd = ::open(p.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+                        if (fd >= 0)
+                        {
+                            juce::Thread::sleep(20);
+                            ::close(fd);
+                        }
+                    }
+                }
+                juce::Thread::sleep(20);
+            }
+        });
+
+        const auto end = juce::Time::getMillisecondCounter() + 3000;
+        int calls = 0;
+        while (!released && juce::Time::getMillisecondCounter() < end && (calls < 300 || swaps < 20000))
+        {
+            const auto pairIsRight = [&] {
+                struct stat a{}, b{};
+                const bool nameOk = ::lstat(namePath.c_str(), &a) == 0, otherOk = ::lstat(otherPath.c_str(), &b) == 0;
+                return nameOk && otherOk
+                       && ((S_ISREG(a.st_mode) && S_ISFIFO(b.st_mode)) || (S_ISFIFO(a.st_mode) && S_ISREG(b.st_mode)));
+            };
+            if (!pairIsRight())
+            {
+                std::lock_guard<std::mutex> lock(pair);
+                if (!pairIsRight())
+                {
+                    ::unlink(namePath.c_str());
+                    ::unlink(otherPath.c_str());
+                    ASSERT_TRUE(name.replaceWithData(op.content->data(), op.content->size()));
+                    ASSERT_EQ(::mkfifo(otherPath.c_str(), 0644), 0);
+                }
+            }
+
+            callStarted = juce::Time::getMillisecondCounter();
+            op.run(name);
+            const juce::uint32 took = juce::Time::getMillisecondCounter() - callStarted;
+            callStarted = 0;
+            ++calls;
+            EXPECT_LT(took, 1000u) << "call " << calls << " waited";
+        }
+        stop = true;
+        done = true;
+        swapper.join();
+        releaser.join();
+        EXPECT_FALSE(released) << "a call waited on the FIFO for more than a second (call " << calls << ")";
+        EXPECT_GT(swaps.load(), 1000) << "the names were hardly swapped";
+        EXPECT_GE(calls, 100);
+    }
+}
+
+// A folder this user may enter and write but not read cannot be flushed, so
+// it takes no new name: a file already there is written where it is (it
+// keeps its mode), and a new file is refused rather than saved where a power
+// cut could lose it. Run as an ordinary user: root reads any folder.
+TEST_F(FileCommands, AFolderThatCannotBeFlushedTakesNoNewName)
+{
+    const Bytes old(5000, 0x11);
+    int n = 0;
+    for (const bool exists : {true, false})
+        for (const Writer& w : kWriters)
+        {
+            SCOPED_TRACE(juce::String(exists ? "an existing file, " : "a new file, ") + w.what);
+            const juce::File locked = folder("locked" + juce::String(n++));
+            const juce::File target = locked.getChildFile("bank.ksqx");
+            if (exists)
+            {
+                ASSERT_TRUE(target.replaceWithData(old.data(), old.size()));
+                setMode(target, 0640);
+            }
+            setMode(locked, 0311);
+            boxes.boxes.clear();
+            bool written = false;
+            if (w.viaSave)
+            {
+                save(target);
+                written = boxes.boxes.empty();
+            }
+            else
+                written = CConfigDialogComponent::writeSettingsFile(target, CConfigDialogComponent::ucInitConfigData);
+            const Bytes expected = w.viaSave ? expectedFile()
+                                             : Bytes(CConfigDialogComponent::ucInitConfigData,
+                                                     CConfigDialogComponent::ucInitConfigData + kConfigDataSize);
+            EXPECT_EQ(written, exists);
+            if (exists)
+            {
+                EXPECT_EQ(contentOf(target), expected);
+                EXPECT_EQ(modeOf(target), 0640);
+            }
+            else
+                EXPECT_FALSE(target.exists());
+            setMode(locked, 0755);
+            EXPECT_EQ(namesIn(locked), exists ? juce::StringArray("bank.ksqx") : juce::StringArray())
+                << "nothing left beside it";
         }
 }

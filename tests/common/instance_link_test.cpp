@@ -488,3 +488,49 @@ TEST(InstanceLink, OneLaunchOfThisUserRunsAndTheOthersHandOver)
             EXPECT_EQ(got[0].line, "next.ksqx");
     }
 }
+
+// A runtime folder in which the socket's path is longer than a socket address
+// holds: the link moves to this user's own folder in the temporary folder,
+// and where that is too long as well, every launch runs on its own. Either
+// way no launch waits and then ends unheard.
+TEST(InstanceLink, ALongRuntimeFolderNeverSwallowsALaunch)
+{
+    TempFolder tmp{TempFolder::ShortPath{}};
+    const juce::File deep = privateFolder(privateFolder(tmp.file(juce::String::repeatedString("d", 60)))
+                                              .getChildFile(juce::String::repeatedString("e", 60)));
+    ScopedEnv runtime("XDG_RUNTIME_DIR", deep.getFullPathName().toRawUTF8());
+    const juce::File shortTemp = tmp.file("tmp"), longTemp = deep.getChildFile("tmp");
+    ASSERT_TRUE(shortTemp.createDirectory().wasOk());
+    ASSERT_TRUE(longTemp.createDirectory().wasOk());
+    const juce::String uid((int) geteuid());
+
+    for (const bool tempFits : {true, false})
+    {
+        SCOPED_TRACE(tempFits ? "a short temporary folder" : "a long temporary folder too");
+        ScopedEnv tmpdir("TMPDIR", (tempFits ? shortTemp : longTemp).getFullPathName().toRawUTF8());
+        EXPECT_EQ(CInstanceLink::socketPath(),
+                  tempFits ? shortTemp.getFullPathName() + "/KestrumQX-" + uid + "/KestrumQX-" + uid + ".sock" : "");
+        if (!tempFits)
+            EXPECT_EQ(CInstanceLink::lockPath(), "");
+
+        std::vector<Received> got;
+        CInstanceLink first;
+        ASSERT_TRUE(first.takeInstanceOrHandOver("first.ksqx", tmp.get(), 1500));
+        first.startListening([&](const juce::File& f, const juce::String& l) { got.push_back({f, l}); });
+        EXPECT_EQ(first.isListening(), tempFits);
+
+        CInstanceLink second;
+        const auto startedAt = juce::Time::getMillisecondCounter();
+        const bool secondRuns = second.takeInstanceOrHandOver("second.ksqx", tmp.get(), 1500);
+        EXPECT_LT(juce::Time::getMillisecondCounter() - startedAt, 1000u) << "the second launch waited";
+        if (tempFits)
+        {
+            EXPECT_FALSE(secondRuns);
+            EXPECT_TRUE(pumpUntil([&] { return got.size() == 1; }, 3000));
+            if (!got.empty())
+                EXPECT_EQ(got[0].line, "second.ksqx");
+        }
+        else
+            EXPECT_TRUE(secondRuns) << "the second launch neither handed over nor ran";
+    }
+}

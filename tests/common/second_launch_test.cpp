@@ -176,3 +176,39 @@ TEST(SecondLaunch, TheRunningInstanceOpensTheFileNamedWhereTheLaunchStarted)
     app.m_pMainWindow = nullptr;
     cwdBefore.setAsCurrentWorkingDirectory();
 }
+
+// The same hand-over when this user's runtime folder is too deep for a
+// socket's path: the unchanged program, launched a second time, reaches the
+// running instance through the folder the link falls back to.
+TEST(SecondLaunch, ALongRuntimeFolderStillHandsTheFileOver)
+{
+    TempFolder tmp;
+    ScopedDataFolder data{tmp.get()};
+    BoxRecorder boxes;
+    const TempFolder sockets{TempFolder::ShortPath{}};
+    juce::File run = sockets.file(juce::String::repeatedString("r", 70)).getChildFile(juce::String::repeatedString("u", 40));
+    ASSERT_TRUE(run.createDirectory().wasOk());
+    ASSERT_EQ(::chmod(run.getParentDirectory().getFullPathName().toRawUTF8(), 0700), 0);
+    ASSERT_EQ(::chmod(run.getFullPathName().toRawUTF8(), 0700), 0);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", run.getFullPathName().toRawUTF8());
+    ScopedEnv tmpdir("TMPDIR", sockets.get().getFullPathName().toRawUTF8());
+    const juce::File launch = tmp.file("launch");
+    ASSERT_TRUE(writeLibrary(launch.getChildFile("bank.ksqx"), 2));
+
+    GuiTestsTurn turn;
+    ASSERT_GE(turn.m_fd, 0) << "no turn among the GUI tests within 10 minutes";
+    KSPLLibApp app;
+    app.m_pMainWindow = new KSPLLibAppWindow();
+    EXPECT_TRUE(app.listenForSecondLaunches()) << "the running instance takes no hand-over";
+    CProgNameTable* table = app.m_pMainWindow->m_pProgNameTable;
+    ASSERT_NE(table, nullptr);
+
+    EXPECT_EQ(runProgramIn(launch, {"bank.ksqx"}), 0);
+    pumpUntil([&] { return table->getNumRows() >= 200; }, 3000);
+    ASSERT_EQ(table->getNumRows(), 200) << "the second launch's file was not opened";
+    for (int k = 0; k < 100; ++k)
+        ASSERT_EQ(rowValues(*table, 100 + k), progValues(2, k)) << k;
+
+    delete app.m_pMainWindow;
+    app.m_pMainWindow = nullptr;
+}

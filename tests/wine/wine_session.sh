@@ -2,8 +2,10 @@
 # The cross-built Windows program under Wine on a virtual display, driven by
 # keys like the Linux program: start-up boxes, main window, the settings file
 # in Wine's application-data folder, repainting, a library file named on the
-# command line, Save through the native dialog, and Quit. Prints "ok: ..." for
-# each check that holds. Usage: wine_session.sh MendrelWin.exe WINEPREFIX
+# command line, Save through the native dialog (a new file, over an existing
+# one, and over one another program holds), and Quit with its rewrite of the
+# settings file. Prints "ok: ..." for each check that holds.
+# Usage: wine_session.sh MendrelWin.exe WINEPREFIX
 source "$(dirname "$0")/../gui/lib.sh"
 EXE="$1"
 export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -118,6 +120,66 @@ for _ in $(seq 1 50); do [ -f "$saved" ] && [ "$(stat -c %s "$saved")" -eq 4700 
 [ "$(stat -c %s "$saved")" -eq 4700 ] || fail "Save wrote $(stat -c %s "$saved") bytes"
 ok "Save wrote 4700 bytes"
 
+# only_file_in FOLDER NAME: the folder holds that one file (a temporary left
+# beside it would show, hidden or not).
+only_file_in() { [ "$(ls -A "$1")" = "$2" ]; }
+# wait_question [SECONDS]: the dialog's own question box (untitled, smaller
+# than the dialog). Prints its id.
+wait_question() {
+  local i
+  for _ in $(seq 1 $((${1:-20} * 5))); do
+    for i in $(xdotool search --onlyvisible --class "mendrelwin.exe" 2>/dev/null); do
+      eval "$(xdotool getwindowgeometry --shell "$i" 2>/dev/null)"
+      if [ "${WIDTH:-0}" -ge 150 ] && [ "${WIDTH:-0}" -lt 400 ] && [ "${HEIGHT:-0}" -ge 60 ] && [ "${HEIGHT:-0}" -lt 300 ] &&
+        [ -z "$(xdotool getwindowname "$i" 2>/dev/null)" ]; then
+        echo "$i"; return 0
+      fi
+    done
+    sleep 0.2
+  done
+  fail "no question from the file dialog within ${1:-20}s"
+}
+# save_over PATH: Save through the native dialog onto an existing file, its
+# question answered with Yes (the default button).
+save_over() {
+  chord_to "$win" s
+  dlg=$(wait_dialog 30)
+  sleep 1
+  xdotool type --delay 30 "$(winpath "$1")"
+  sleep 0.3
+  xdotool key Return
+  key_to "$(wait_question 20)" Return
+  wait_id_gone "$dlg" 15
+}
+
+# Save over an existing library file: it then holds exactly what the first
+# Save wrote, and nothing is left beside it.
+mkdir -p "$T/over"
+head -c 5000 /dev/zero | tr '\0' '\021' >"$T/over/bank.ksqx"
+save_over "$T/over/bank.ksqx"
+for _ in $(seq 1 50); do cmp -s "$saved" "$T/over/bank.ksqx" && break; sleep 0.2; done
+cmp -s "$saved" "$T/over/bank.ksqx" || fail "Save over a library file left $(stat -c %s "$T/over/bank.ksqx") other bytes"
+only_file_in "$T/over" bank.ksqx || fail "Save over a library file left beside it: $(ls -A "$T/over")"
+[ "$(window_count "File Save Error:")" -eq 0 ] || fail "Save over a library file reported an error"
+ok "Save over an existing library file: exactly the new 4700 bytes, nothing beside it"
+
+# The same while another program holds the file (reading allowed, renaming
+# not): the replacement fails, "File Save Error:" says so, and the old file
+# is there in full with nothing beside it.
+head -c 5000 /dev/zero | tr '\0' '\022' >"$T/over/held.ksqx"
+cp "$T/over/held.ksqx" "$T/held-before"
+x86_64-w64-mingw32-gcc -municode -O2 -o "$T/hold_file.exe" "$SRC/tests/wine/hold_file.c" || fail "the file holder did not build"
+(exec wine "$T/hold_file.exe" "$(winpath "$T/over/held.ksqx")" >"$T/hold.out" 2>&1 9>&-) &
+hold_pid=$!
+PROGRAM_PIDS+=("$hold_pid")
+wait_until 60 "the holder did not take the file" grep -qs held "$T/hold.out"
+save_over "$T/over/held.ksqx"
+answer_box "File Save Error:" Return
+kill "$hold_pid" 2>/dev/null; wait "$hold_pid" 2>/dev/null || true
+cmp -s "$T/held-before" "$T/over/held.ksqx" || fail "a failed Save changed the file it could not replace"
+[ "$(ls -A "$T/over" | sort | tr '\n' ' ')" = "bank.ksqx held.ksqx " ] || fail "a failed Save left beside the file: $(ls -A "$T/over")"
+ok "Save over a file another program holds: the error box, the old file in full, nothing beside it"
+
 # --- Single instance (self-contained): a second launch started in another
 # folder, naming its library file relatively, hands that folder over: the
 # running program adds that file's 100 rows once (rows 200 to 299, the second
@@ -129,7 +191,7 @@ mkdir -p "$T/elsewhere"
 cp "$T/lib.ksqx" "$T/elsewhere/bank.ksqx"
 # The running program's working folder: where it started, or where the Save
 # dialog left it.
-for d in "$T/work" "$T"; do head -c 4699 "$T/lib.ksqx" >"$d/bank.ksqx"; done
+for d in "$T/work" "$T" "$T/over"; do head -c 4699 "$T/lib.ksqx" >"$d/bank.ksqx"; done
 (cd "$T/elsewhere" && exec wine "$EXE" bank.ksqx >"$T/prog-relative.log" 2>&1 9>&-) &
 relative_pid=$!
 PROGRAM_PIDS+=("$relative_pid")
@@ -168,11 +230,20 @@ done
 ok "a second launch hands its library file to the running program and ends with exit code 0"
 # --- end of single instance
 
+# The settings file is rewritten at Quit: a block of another magic put there
+# meanwhile is replaced by the program's own, and nothing is left beside it.
+printf 'XXXX' >"$T/foreign.ksqc"
+tail -c 62 "$settings" >>"$T/foreign.ksqc"
+cp "$T/foreign.ksqc" "$settings"
 chord_to "$win" q
 answer_box "Quit:" Return
 wait_exit "$main_pid" 30
 [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 ok "Quit ends the program with exit code 0"
+[ "$(stat -c %s "$settings")" -eq 66 ] && [ "$(head -c 4 "$settings")" = "KSQC" ] ||
+  fail "Quit left the settings file as $(head -c 10 "$settings" | od -An -tx1)"
+only_file_in "$SETTINGS_DIR/KestrumQX" setting.ksqc || fail "Quit left beside the settings file: $(ls -A "$SETTINGS_DIR/KestrumQX")"
+ok "Quit rewrites the settings file: 66 bytes of the program's block, nothing beside it"
 
 # --- A tab on the Windows command line separates arguments as a blank does.
 # cmd hands its line on as typed, so the program's process line is its path,
