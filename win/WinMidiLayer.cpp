@@ -43,6 +43,58 @@ struct Notification
     }
 };
 
+// A lock whose wait is bounded (the thread sanitizer of this compiler does
+// not follow std::timed_mutex).
+class BoundedLock
+{
+public:
+    bool lock()
+    {
+        std::unique_lock<std::mutex> l(m_lock);
+        if (!m_freed.wait_for(l, std::chrono::milliseconds(WinMidiLayer::kStuckMs), [this] { return !m_held; }))
+            return false;
+        m_held = true;
+        return true;
+    }
+    void unlock()
+    {
+        {
+            std::lock_guard<std::mutex> l(m_lock);
+            m_held = false;
+        }
+        m_freed.notify_one();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_freed;
+    bool m_held = false;
+};
+
+// Holds a BoundedLock to the end of its scope.
+class Held
+{
+public:
+    Held() = default;
+    ~Held()
+    {
+        if (m_lock != nullptr)
+            m_lock->unlock();
+    }
+    bool take(BoundedLock& lock)
+    {
+        if (!lock.lock())
+            return false;
+        m_lock = &lock;
+        return true;
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+private:
+    BoundedLock* m_lock = nullptr;
+};
+
 class Driver
 {
 public:
@@ -64,10 +116,9 @@ public:
 
     // The driver's header lock (device state and header queues), taken with a
     // bound so that a deadlock shows as a failure instead of a hang.
-    bool lockBuffers(std::unique_lock<std::timed_mutex>& lock)
+    bool lockBuffers(Held& held)
     {
-        lock = std::unique_lock<std::timed_mutex>(m_bufferLock, std::defer_lock);
-        if (lock.try_lock_for(std::chrono::milliseconds(WinMidiLayer::kStuckMs)))
+        if (held.take(m_bufferLock))
             return true;
         m_stuck = true;
         return false;
@@ -158,7 +209,7 @@ private:
 
     static constexpr size_t kQueueSize = 64;
 
-    std::timed_mutex m_bufferLock;
+    BoundedLock m_bufferLock;
     std::vector<Device> m_devices;
     uintptr_t m_handles = 0;
 
@@ -184,7 +235,7 @@ bool headerSizeValid(LPMIDIHDR header, UINT headerSize)
 UINT midiInGetNumDevs()
 {
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return 0;
     return (UINT) driver.devices().size();
@@ -205,7 +256,7 @@ MMRESULT midiInOpen(LPHMIDIIN device, UINT deviceId, DWORD_PTR callback, DWORD_P
     auto& driver = Driver::get();
     Notification opened{};
     {
-        std::unique_lock<std::timed_mutex> l;
+        Held l;
         if (!driver.lockBuffers(l))
             return MMSYSERR_ERROR;
         Device* d = driver.deviceById(deviceId);
@@ -231,7 +282,7 @@ MMRESULT midiInClose(HMIDIIN device)
     auto& driver = Driver::get();
     Notification closed{};
     {
-        std::unique_lock<std::timed_mutex> l;
+        Held l;
         if (!driver.lockBuffers(l))
             return MMSYSERR_ERROR;
         Device* d = driver.deviceByHandle(device);
@@ -253,7 +304,7 @@ MMRESULT midiInPrepareHeader(HMIDIIN device, LPMIDIHDR header, UINT headerSize)
     if (!headerSizeValid(header, headerSize) || header->lpData == nullptr)
         return MMSYSERR_INVALPARAM;
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return MMSYSERR_ERROR;
     if (driver.deviceByHandle(device) == nullptr)
@@ -271,7 +322,7 @@ MMRESULT midiInUnprepareHeader(HMIDIIN device, LPMIDIHDR header, UINT headerSize
     if (!headerSizeValid(header, headerSize) || header->lpData == nullptr)
         return MMSYSERR_INVALPARAM;
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return MMSYSERR_ERROR;
     if (driver.deviceByHandle(device) == nullptr)
@@ -289,7 +340,7 @@ MMRESULT midiInAddBuffer(HMIDIIN device, LPMIDIHDR header, UINT headerSize)
     if (!headerSizeValid(header, headerSize) || header->dwBufferLength == 0)
         return MMSYSERR_INVALPARAM;
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return MMSYSERR_ERROR;
     Device* d = driver.deviceByHandle(device);
@@ -313,7 +364,7 @@ MMRESULT midiInAddBuffer(HMIDIIN device, LPMIDIHDR header, UINT headerSize)
 MMRESULT midiInStart(HMIDIIN device)
 {
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return MMSYSERR_ERROR;
     Device* d = driver.deviceByHandle(device);
@@ -327,7 +378,7 @@ MMRESULT midiInStart(HMIDIIN device)
 MMRESULT midiInStop(HMIDIIN device)
 {
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return MMSYSERR_ERROR;
     Device* d = driver.deviceByHandle(device);
@@ -346,7 +397,7 @@ MMRESULT midiInReset(HMIDIIN device)
     {
         Notification returned{};
         {
-            std::unique_lock<std::timed_mutex> l;
+            Held l;
             if (!driver.lockBuffers(l))
                 return MMSYSERR_ERROR;
             Device* d = driver.deviceByHandle(device);
@@ -370,7 +421,7 @@ namespace WinMidiLayer
 bool setDevices(const juce::Array<juce::MidiDeviceInfo>& list)
 {
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return false;
     for (const auto& d : driver.devices())
@@ -386,7 +437,7 @@ juce::Array<juce::MidiDeviceInfo> devices()
 {
     auto& driver = Driver::get();
     juce::Array<juce::MidiDeviceInfo> list;
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (driver.lockBuffers(l))
         for (const auto& d : driver.devices())
             list.add(d.info);
@@ -398,7 +449,7 @@ juce::Array<juce::MidiDeviceInfo> devices()
 bool receiveSysEx(UINT deviceId, const void* data, size_t size)
 {
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return false;
     Device* d = driver.deviceById(deviceId);
@@ -435,7 +486,7 @@ bool receiveShort(UINT deviceId, uint8_t status, uint8_t data1, uint8_t data2)
     auto& driver = Driver::get();
     Notification n{};
     {
-        std::unique_lock<std::timed_mutex> l;
+        Held l;
         if (!driver.lockBuffers(l))
             return false;
         Device* d = driver.deviceById(deviceId);
@@ -456,7 +507,7 @@ bool waitUntilReceiveWaitsForRoom(int timeoutMs) { return Driver::get().waitUnti
 int queuedHeaders(UINT deviceId)
 {
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return -1;
     Device* d = driver.deviceById(deviceId);
@@ -469,7 +520,7 @@ int queuedHeaders(UINT deviceId)
 bool isOpen(UINT deviceId)
 {
     auto& driver = Driver::get();
-    std::unique_lock<std::timed_mutex> l;
+    Held l;
     if (!driver.lockBuffers(l))
         return false;
     Device* d = driver.deviceById(deviceId);
