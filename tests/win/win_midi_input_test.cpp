@@ -199,8 +199,6 @@ protected:
         EXPECT_TRUE(WinMidiLayer::waitUntilDelivered(kWaitMs));
         EXPECT_TRUE(waitFor([] { return WinMidiLayer::queuedHeaders(0) == CWinMidiInput::kHeaderCount; }))
             << WinMidiLayer::queuedHeaders(0) << " headers queued";
-        for (auto* s : m_recorder.sources())
-            EXPECT_EQ(s, m_input->source());
     }
 
     // Waits until the driver holds enough headers for size bytes.
@@ -239,6 +237,7 @@ TEST_F(WinMidiInput, OpensTheDeviceOfItsIdentifierOnceAtATime)
     EXPECT_EQ(texts(m_recorder.messages()), texts({dump(3)}));
 
     // Closed, the device is given back whole and opens again.
+    juce::MidiInput* const firstSource = m_input->source();
     m_input.reset();
     EXPECT_FALSE(WinMidiLayer::isOpen(0));
     EXPECT_EQ(WinMidiLayer::queuedHeaders(0), 0);
@@ -247,6 +246,7 @@ TEST_F(WinMidiInput, OpensTheDeviceOfItsIdentifierOnceAtATime)
     ASSERT_TRUE(sendSysEx(dump(5)));
     expectSettled();
     EXPECT_EQ(texts(m_recorder.messages()), texts({dump(3), dump(5)}));
+    EXPECT_EQ(m_recorder.sources(), (std::vector<juce::MidiInput*>{firstSource, m_input->source()}));
 }
 
 // The driver flags a header done when it fills it; a message that completes
@@ -355,6 +355,8 @@ TEST_F(WinMidiInput, DeliversEveryMessageOnceAndInOrder)
     ASSERT_EQ(got.size(), sent.size());
     for (size_t i = 0; i < sent.size(); ++i)
         ASSERT_EQ(texts({got[i]}), texts({sent[i]})) << "message " << i;
+    for (auto* s : m_recorder.sources())
+        ASSERT_EQ(s, m_input->source());
 }
 
 TEST_F(WinMidiInput, GathersEachSystemExclusiveMessageWhole)
