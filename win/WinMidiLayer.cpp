@@ -230,6 +230,32 @@ bool headerSizeValid(LPMIDIHDR header, UINT headerSize)
 {
     return header != nullptr && headerSize >= offsetof(MIDIHDR, dwOffset);
 }
+
+// Runs f with the device of that ID (null when there is none) under the
+// header lock; gives 'stuck' when the lock could not be had.
+template <typename R, typename F>
+R withDeviceId(UINT deviceId, R stuck, F&& f)
+{
+    auto& driver = Driver::get();
+    Held l;
+    if (!driver.lockBuffers(l))
+        return stuck;
+    return f(driver.deviceById(deviceId));
+}
+
+// Runs f with the open device of that handle under the header lock.
+template <typename F>
+MMRESULT withDevice(HMIDIIN handle, F&& f)
+{
+    auto& driver = Driver::get();
+    Held l;
+    if (!driver.lockBuffers(l))
+        return MMSYSERR_ERROR;
+    Device* d = driver.deviceByHandle(handle);
+    if (d == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    return f(*d);
+}
 } // namespace
 
 UINT midiInGetNumDevs()
@@ -253,25 +279,23 @@ MMRESULT midiInOpen(LPHMIDIIN device, UINT deviceId, DWORD_PTR callback, DWORD_P
     if (flags == CALLBACK_NULL)
         callback = 0;
 
-    auto& driver = Driver::get();
     Notification opened{};
-    {
-        Held l;
-        if (!driver.lockBuffers(l))
-            return MMSYSERR_ERROR;
-        Device* d = driver.deviceById(deviceId);
+    const MMRESULT result = withDeviceId(deviceId, (MMRESULT) MMSYSERR_ERROR, [&](Device* d) -> MMRESULT {
         if (d == nullptr)
             return MMSYSERR_BADDEVICEID;
         if (d->open)
             return MMSYSERR_ALLOCATED;
         d->open = true;
         d->started = false;
-        d->handle = driver.newHandle();
+        d->handle = Driver::get().newHandle();
         d->callback = callback;
         d->instance = instance;
         d->queue = nullptr;
         opened = {callback, instance, d->handle, MIM_OPEN, 0, 0};
-    }
+        return MMSYSERR_NOERROR;
+    });
+    if (result != MMSYSERR_NOERROR)
+        return result;
     opened.deliver();
     *device = opened.handle;
     return MMSYSERR_NOERROR;
@@ -279,139 +303,107 @@ MMRESULT midiInOpen(LPHMIDIIN device, UINT deviceId, DWORD_PTR callback, DWORD_P
 
 MMRESULT midiInClose(HMIDIIN device)
 {
-    auto& driver = Driver::get();
     Notification closed{};
-    {
-        Held l;
-        if (!driver.lockBuffers(l))
-            return MMSYSERR_ERROR;
-        Device* d = driver.deviceByHandle(device);
-        if (d == nullptr)
-            return MMSYSERR_INVALHANDLE;
-        if (d->queue != nullptr)
+    const MMRESULT result = withDevice(device, [&closed](Device& d) -> MMRESULT {
+        if (d.queue != nullptr)
             return MIDIERR_STILLPLAYING;
-        closed = {d->callback, d->instance, d->handle, MIM_CLOSE, 0, 0};
-        d->open = false;
-        d->started = false;
-        d->handle = nullptr;
-    }
-    closed.deliver();
-    return MMSYSERR_NOERROR;
+        closed = {d.callback, d.instance, d.handle, MIM_CLOSE, 0, 0};
+        d.open = false;
+        d.started = false;
+        d.handle = nullptr;
+        return MMSYSERR_NOERROR;
+    });
+    if (result == MMSYSERR_NOERROR)
+        closed.deliver();
+    return result;
 }
 
 MMRESULT midiInPrepareHeader(HMIDIIN device, LPMIDIHDR header, UINT headerSize)
 {
     if (!headerSizeValid(header, headerSize) || header->lpData == nullptr)
         return MMSYSERR_INVALPARAM;
-    auto& driver = Driver::get();
-    Held l;
-    if (!driver.lockBuffers(l))
-        return MMSYSERR_ERROR;
-    if (driver.deviceByHandle(device) == nullptr)
-        return MMSYSERR_INVALHANDLE;
-    if ((header->dwFlags & MHDR_PREPARED) != 0)
+    return withDevice(device, [header](Device&) -> MMRESULT {
+        if ((header->dwFlags & MHDR_PREPARED) != 0)
+            return MMSYSERR_NOERROR;
+        header->lpNext = nullptr;
+        header->dwFlags |= MHDR_PREPARED;
+        header->dwFlags &= ~(DWORD)(MHDR_DONE | MHDR_INQUEUE);
         return MMSYSERR_NOERROR;
-    header->lpNext = nullptr;
-    header->dwFlags |= MHDR_PREPARED;
-    header->dwFlags &= ~(DWORD)(MHDR_DONE | MHDR_INQUEUE);
-    return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT midiInUnprepareHeader(HMIDIIN device, LPMIDIHDR header, UINT headerSize)
 {
     if (!headerSizeValid(header, headerSize) || header->lpData == nullptr)
         return MMSYSERR_INVALPARAM;
-    auto& driver = Driver::get();
-    Held l;
-    if (!driver.lockBuffers(l))
-        return MMSYSERR_ERROR;
-    if (driver.deviceByHandle(device) == nullptr)
-        return MMSYSERR_INVALHANDLE;
-    if ((header->dwFlags & MHDR_PREPARED) == 0)
+    return withDevice(device, [header](Device&) -> MMRESULT {
+        if ((header->dwFlags & MHDR_PREPARED) == 0)
+            return MMSYSERR_NOERROR;
+        if ((header->dwFlags & MHDR_INQUEUE) != 0)
+            return MIDIERR_STILLPLAYING;
+        header->dwFlags &= ~(DWORD) MHDR_PREPARED;
         return MMSYSERR_NOERROR;
-    if ((header->dwFlags & MHDR_INQUEUE) != 0)
-        return MIDIERR_STILLPLAYING;
-    header->dwFlags &= ~(DWORD) MHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT midiInAddBuffer(HMIDIIN device, LPMIDIHDR header, UINT headerSize)
 {
     if (!headerSizeValid(header, headerSize) || header->dwBufferLength == 0)
         return MMSYSERR_INVALPARAM;
-    auto& driver = Driver::get();
-    Held l;
-    if (!driver.lockBuffers(l))
-        return MMSYSERR_ERROR;
-    Device* d = driver.deviceByHandle(device);
-    if (d == nullptr)
-        return MMSYSERR_INVALHANDLE;
-    if ((header->dwFlags & MHDR_INQUEUE) != 0)
-        return MIDIERR_STILLPLAYING;
-    if ((header->dwFlags & MHDR_PREPARED) == 0)
-        return MIDIERR_UNPREPARED;
-    header->dwFlags &= ~(DWORD) MHDR_DONE;
-    header->dwFlags |= MHDR_INQUEUE;
-    header->dwBytesRecorded = 0;
-    header->lpNext = nullptr;
-    MIDIHDR** next = &d->queue;
-    while (*next != nullptr)
-        next = &(*next)->lpNext;
-    *next = header;
-    return MMSYSERR_NOERROR;
+    return withDevice(device, [header](Device& d) -> MMRESULT {
+        if ((header->dwFlags & MHDR_INQUEUE) != 0)
+            return MIDIERR_STILLPLAYING;
+        if ((header->dwFlags & MHDR_PREPARED) == 0)
+            return MIDIERR_UNPREPARED;
+        header->dwFlags &= ~(DWORD) MHDR_DONE;
+        header->dwFlags |= MHDR_INQUEUE;
+        header->dwBytesRecorded = 0;
+        header->lpNext = nullptr;
+        MIDIHDR** next = &d.queue;
+        while (*next != nullptr)
+            next = &(*next)->lpNext;
+        *next = header;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT midiInStart(HMIDIIN device)
 {
-    auto& driver = Driver::get();
-    Held l;
-    if (!driver.lockBuffers(l))
-        return MMSYSERR_ERROR;
-    Device* d = driver.deviceByHandle(device);
-    if (d == nullptr)
-        return MMSYSERR_INVALHANDLE;
-    d->started = true;
-    d->startTime = now();
-    return MMSYSERR_NOERROR;
+    return withDevice(device, [](Device& d) -> MMRESULT {
+        d.started = true;
+        d.startTime = now();
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MMRESULT midiInStop(HMIDIIN device)
 {
-    auto& driver = Driver::get();
-    Held l;
-    if (!driver.lockBuffers(l))
-        return MMSYSERR_ERROR;
-    Device* d = driver.deviceByHandle(device);
-    if (d == nullptr)
-        return MMSYSERR_INVALHANDLE;
-    d->started = false;
-    return MMSYSERR_NOERROR;
+    return withDevice(device, [](Device& d) -> MMRESULT {
+        d.started = false;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 // One header at a time, each returned to the callback on this thread before
 // the next is taken, as the driver does.
 MMRESULT midiInReset(HMIDIIN device)
 {
-    auto& driver = Driver::get();
     for (;;)
     {
         Notification returned{};
-        {
-            Held l;
-            if (!driver.lockBuffers(l))
-                return MMSYSERR_ERROR;
-            Device* d = driver.deviceByHandle(device);
-            if (d == nullptr)
-                return MMSYSERR_INVALHANDLE;
-            MIDIHDR* header = d->queue;
+        const MMRESULT result = withDevice(device, [&returned](Device& d) -> MMRESULT {
+            MIDIHDR* header = d.queue;
             if (header == nullptr)
                 return MMSYSERR_NOERROR;
-            d->queue = header->lpNext;
+            d.queue = header->lpNext;
             header->dwFlags &= ~(DWORD) MHDR_INQUEUE;
             header->dwFlags |= MHDR_DONE;
-            returned = {d->callback, d->instance, d->handle, MIM_LONGDATA, (DWORD_PTR) header,
-                        (DWORD_PTR)(now() - d->startTime)};
-        }
+            returned = {d.callback, d.instance, d.handle, MIM_LONGDATA, (DWORD_PTR) header,
+                        (DWORD_PTR)(now() - d.startTime)};
+            return MMSYSERR_NOERROR;
+        });
+        if (result != MMSYSERR_NOERROR || returned.message == 0)
+            return result;
         returned.deliver();
     }
 }
@@ -483,20 +475,17 @@ bool receiveSysEx(UINT deviceId, const void* data, size_t size)
 
 bool receiveShort(UINT deviceId, uint8_t status, uint8_t data1, uint8_t data2)
 {
-    auto& driver = Driver::get();
     Notification n{};
-    {
-        Held l;
-        if (!driver.lockBuffers(l))
-            return false;
-        Device* d = driver.deviceById(deviceId);
+    const bool started = withDeviceId(deviceId, false, [&](Device* d) {
         if (d == nullptr || !d->open || !d->started)
             return false;
         n = {d->callback, d->instance, d->handle, MIM_DATA,
              (DWORD_PTR) status | ((DWORD_PTR) data1 << 8) | ((DWORD_PTR) data2 << 16),
              (DWORD_PTR)(now() - d->startTime)};
-    }
-    return driver.post(n);
+        return true;
+    });
+    // Short messages are queued without the header lock, as the driver does.
+    return started && Driver::get().post(n);
 }
 
 void holdNotifications() { Driver::get().hold(true); }
@@ -506,25 +495,17 @@ bool waitUntilReceiveWaitsForRoom(int timeoutMs) { return Driver::get().waitUnti
 
 int queuedHeaders(UINT deviceId)
 {
-    auto& driver = Driver::get();
-    Held l;
-    if (!driver.lockBuffers(l))
-        return -1;
-    Device* d = driver.deviceById(deviceId);
-    int n = 0;
-    for (MIDIHDR* h = d != nullptr ? d->queue : nullptr; h != nullptr; h = h->lpNext)
-        ++n;
-    return n;
+    return withDeviceId(deviceId, -1, [](Device* d) {
+        int n = 0;
+        for (MIDIHDR* h = d != nullptr ? d->queue : nullptr; h != nullptr; h = h->lpNext)
+            ++n;
+        return n;
+    });
 }
 
 bool isOpen(UINT deviceId)
 {
-    auto& driver = Driver::get();
-    Held l;
-    if (!driver.lockBuffers(l))
-        return false;
-    Device* d = driver.deviceById(deviceId);
-    return d != nullptr && d->open;
+    return withDeviceId(deviceId, false, [](Device* d) { return d != nullptr && d->open; });
 }
 
 bool stuckSeen() { return Driver::get().stuckSeen(); }
