@@ -2,8 +2,9 @@
 # Runs the device link's tests under the thread sanitizer: the handler runs on
 # the emulated unit's thread beside the message thread, so this is where a
 # data race between them would show (start-up's opening of the ports under a
-# flood, and MIDI Setup's OK during a transfer included). Any report fails the
-# run.
+# flood, and MIDI Setup's OK during a transfer included), and so do the
+# Windows program's WinMM input and its stand-in driver, with their notify,
+# receive and header threads. Any report fails the run.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

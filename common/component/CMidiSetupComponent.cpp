@@ -264,7 +264,7 @@ juce::String selectedDevice(const juce::ComboBox& combo, const juce::Array<juce:
 void CMidiSetupComponent::changePorts()
 {
     const juce::String inputId = selectedDevice(*m_pMidiInDeviceCombo, m_aMidiInDeviceInfos);
-    std::unique_ptr<juce::MidiInput> oldInput = std::move(m_pMidiInput);
+    std::unique_ptr<CSystemMidiInput> oldInput = std::move(m_pMidiInput);
     const juce::String oldInputId = std::exchange(m_sMidiInputId, juce::String());
     juce::MidiInput* const oldSource = std::exchange(m_pInputSource, nullptr);
     if (m_bOneInputPerDevice && inputId == oldInputId)
@@ -311,6 +311,14 @@ void CMidiSetupComponent::openInput(const juce::String& identifier)
         m_sMidiInputId = identifier;
         return;
     }
+#if JUCE_WINDOWS
+    m_pMidiInput = CWinMidiInput::openDevice(identifier, this); // opened and started
+    if (m_pMidiInput != nullptr)
+    {
+        m_pInputSource = m_pMidiInput->source();
+        m_sMidiInputId = identifier;
+    }
+#else
     m_pMidiInput = juce::MidiInput::openDevice(identifier, this);
     if (m_pMidiInput != nullptr)
     {
@@ -318,13 +326,16 @@ void CMidiSetupComponent::openInput(const juce::String& identifier)
         m_pMidiInput->start();
         m_sMidiInputId = identifier;
     }
+#endif
 }
 
-void CMidiSetupComponent::closeInput(std::unique_ptr<juce::MidiInput>& input, const juce::String& identifier)
+void CMidiSetupComponent::closeInput(std::unique_ptr<CSystemMidiInput>& input, const juce::String& identifier)
 {
     if (input != nullptr)
     {
+#if !JUCE_WINDOWS
         input->stop();
+#endif
         input.reset();
     }
     else if (m_inputStandIn && identifier.isNotEmpty())

@@ -6,6 +6,15 @@
 
 class ActionManager;
 
+#if JUCE_WINDOWS
+ #include "CWinMidiInput.h"
+// The framework's WinMM input loses messages (see CWinMidiInput.h): the
+// Windows program opens its inputs through its own.
+using CSystemMidiInput = CWinMidiInput;
+#else
+using CSystemMidiInput = juce::MidiInput;
+#endif
+
 // The device link (the system-exclusive exchange with the unit) and the MIDI
 // setup panel that chooses and opens its ports.
 class CMidiSetupComponent : public juce::Component,
@@ -80,7 +89,7 @@ public:
     int m_iTxProgNo;
     juce::StringArray m_sMidiInDevices;
     juce::StringArray m_sMidiOutDevices;
-    std::unique_ptr<juce::MidiInput> m_pMidiInput;
+    std::unique_ptr<CSystemMidiInput> m_pMidiInput;
     std::unique_ptr<juce::MidiOutput> m_pMidiOutput;
     bool m_bConnected;
     bool m_bTxAllProg;
@@ -120,7 +129,7 @@ private:
     void portChangeTimerCallback();
     bool answerAwaited() const;
     void openInput(const juce::String& identifier);
-    void closeInput(std::unique_ptr<juce::MidiInput>& input, const juce::String& identifier);
+    void closeInput(std::unique_ptr<CSystemMidiInput>& input, const juce::String& identifier);
     void openOutput(const juce::String& identifier);
     void closeOutput();
     void handleProgDump(const juce::uint8* data);
