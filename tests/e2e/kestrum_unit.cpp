@@ -25,6 +25,12 @@
 // answers of that transfer quick (10 ms) until a connection to or from the
 // unit's port is made or broken, as a program does when it reopens its
 // ports: an answer is then on its way whenever the click is handled.
+// SIGRTMIN+1 switches it off and on again: its sequencer client is closed,
+// which removes every connection to and from its port, and opened again at
+// once, which gives it the same address (the sequencer hands out the lowest
+// free client number); it keeps its programs, forgets a message half
+// received and answers not yet sent, and logs "away from C:P" and "back at
+// C:P".
 // Writes OUT_DIR/unit-initial.bin (its 100 dumps at the start) and
 // OUT_DIR/unit.ready once its port is up; unit-dumps.bin (the program dumps
 // it received, in order) as they come; at SIGTERM, SIGINT or after SECONDS:
@@ -68,10 +74,12 @@ volatile std::sig_atomic_t g_stop = 0;
 volatile std::sig_atomic_t g_flood = 0;
 volatile std::sig_atomic_t g_pace = 0;
 volatile std::sig_atomic_t g_quick = 0;
+volatile std::sig_atomic_t g_cycle = 0;
 void onSignal(int) { g_stop = 1; }
 void onFloodSignal(int signal) { g_flood = signal == SIGUSR1 ? 1 : 0; }
 void onPaceSignal(int) { g_pace = 1; }
 void onQuickSignal(int) { g_quick = 1; }
+void onCycleSignal(int) { g_cycle = 1; }
 
 double seconds(const timespec& t) { return (double) t.tv_sec + (double) t.tv_nsec * 1e-9; }
 // Seconds since boot, the time /proc/uptime gives the test's own log.
@@ -154,10 +162,15 @@ public:
         m_floodShortestInterval = 1.0 / floodRate;
         m_floodInterval = m_floodShortestInterval;
         m_paceSeconds = paceSeconds;
+        m_name = name;
         m_logFile = std::fopen((out + "/unit.log").c_str(), "w");
         m_dumpsFile = std::fopen((out + "/unit-dumps.bin").c_str(), "wb");
-        if (m_logFile == nullptr || m_dumpsFile == nullptr)
-            return false;
+        return m_logFile != nullptr && m_dumpsFile != nullptr && openSequencer();
+    }
+
+    bool openSequencer()
+    {
+        const std::string& name = m_name;
         if (snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
             return false;
         // Non-blocking: a program that stops reading must not stall the unit
@@ -180,9 +193,7 @@ public:
 
     void run(double seconds)
     {
-        const int count = snd_seq_poll_descriptors_count(m_seq, POLLIN);
-        std::vector<pollfd> fds((size_t) count);
-        snd_seq_poll_descriptors(m_seq, fds.data(), (unsigned) count, POLLIN);
+        std::vector<pollfd> fds = pollDescriptors();
         const double start = now();
         double nextNote = 0;
         while (!g_stop)
@@ -190,6 +201,13 @@ public:
             const double t = now();
             if (t - start > seconds)
                 break;
+            if (g_cycle != 0)
+            {
+                g_cycle = 0;
+                if (!switchOffAndOn())
+                    break;
+                fds = pollDescriptors();
+            }
             if ((g_flood != 0) != m_flooding)
             {
                 m_flooding = g_flood != 0;
@@ -260,6 +278,35 @@ public:
     const Bytes& initial() const { return m_initial; }
 
 private:
+    std::vector<pollfd> pollDescriptors() const
+    {
+        std::vector<pollfd> fds((size_t) snd_seq_poll_descriptors_count(m_seq, POLLIN));
+        snd_seq_poll_descriptors(m_seq, fds.data(), (unsigned) fds.size(), POLLIN);
+        return fds;
+    }
+
+    std::string address() const { return std::to_string(m_client) + ":" + std::to_string(m_port); }
+
+    bool switchOffAndOn()
+    {
+        log("away from " + address());
+        snd_seq_close(m_seq);
+        m_seq = nullptr;
+        m_pending.clear();
+        m_waiting.clear();
+        m_answeredAt = 0;
+        m_exchangeSum = 0;
+        m_exchanges = 0;
+        m_pacing = m_quick = false;
+        if (!openSequencer())
+        {
+            log("no sequencer port when switched on again");
+            return false;
+        }
+        log("back at " + address());
+        return true;
+    }
+
     // What sending an answer completes.
     enum class Ends
     {
@@ -513,7 +560,7 @@ private:
 
     snd_seq_t* m_seq = nullptr;
     int m_client = -1, m_port = -1;
-    std::string m_out;
+    std::string m_out, m_name;
     Bytes m_programs, m_initial, m_sent, m_current, m_pending, m_receivedBytes;
     std::vector<Bytes> m_sentGenerations;
     std::vector<Answer> m_waiting;
@@ -565,6 +612,7 @@ int main(int argc, char** argv)
     std::signal(SIGUSR2, onFloodSignal);
     std::signal(SIGHUP, onPaceSignal);
     std::signal(SIGRTMIN, onQuickSignal);
+    std::signal(SIGRTMIN + 1, onCycleSignal);
 
     Unit unit(seed);
     if (!unit.open(out, name, floodRate, paceMs / 1000))
