@@ -10,7 +10,8 @@
 # busybox, INIT as /init, and the modules (their dependencies first, in load
 # order) listed in /modules.list.
 # guest_qemu SECONDS INITRAMFS SCRIPT OUT LOG [QEMU ARGS...]: boots the
-# kernel with INITRAMFS (software CPU, 4 processors, 512 MB, no network),
+# kernel with INITRAMFS (software CPU without SMAP, 4 processors,
+# GUEST_MEMORY MB (512 unless set), no network),
 # the host's root shared read-only as "hostroot" and OUT writable as
 # "ksqxout", ksqx.script=SCRIPT on the kernel command line, the console in
 # LOG; at most SECONDS, no reboot. Sets QEMU_RC.
@@ -66,8 +67,10 @@ guest_qemu() {
   local seconds="$1" initramfs="$2" script="$3" out="$4" log="$5"
   shift 5
   QEMU_RC=0
+  # SMAP off: with it, this QEMU's software CPU faults Wine's return to user
+  # mode (iretq), an oops in the guest's kernel.
   timeout -k 10 "$seconds" qemu-system-x86_64 \
-    -accel tcg,thread=multi -cpu max -smp 4 -m 512 \
+    -accel tcg,thread=multi -cpu max,-smap -smp 4 -m "${GUEST_MEMORY:-512}" \
     -nodefaults -display none -no-reboot -serial stdio -monitor none -net none \
     -kernel "$VMLINUZ" -initrd "$initramfs" \
     -append "console=ttyS0 panic=-1 quiet loglevel=4 ksqx.script=$script" \

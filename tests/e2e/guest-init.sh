@@ -28,7 +28,8 @@ done
 
 mkdir -p /lower /upper /newroot
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=loose,ro hostroot /lower || off "no host root"
-mount -t tmpfs -o size=200m,mode=755 upper /upper
+# Room for what the steps write, a Wine prefix's changes among them.
+mount -t tmpfs -o size=600m,mode=755 upper /upper
 mkdir -p /upper/data /upper/work
 mount -t overlay overlay -o lowerdir=/lower,upperdir=/upper/data,workdir=/upper/work /newroot || off "no overlay"
 mkdir -p /newroot/ksqx-out
