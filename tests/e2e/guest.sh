@@ -1,7 +1,8 @@
 #!/bin/bash
 # The end-to-end guest's init after the switch to the host's root: fresh
-# private folders, then the steps under a time limit, their exit code and
-# output to the output share, and the power off whatever happened.
+# private folders, then the steps of each part (PARTS) under what is left of
+# the time limit, each part's exit code and output to the output share
+# (PART.rc, PART.log), and the power off whatever happened.
 # Usage (as init): guest.sh OUT_DIR
 OUT="$1"
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
@@ -22,10 +23,16 @@ ip link set lo up 2>/dev/null || true
 echo "guest: up after $(cut -d' ' -f1 /proc/uptime) s"
 ls -l /dev/snd 2>&1
 
-rc=124
-timeout -k 5 "$GUEST_SECONDS" bash "$SRC/tests/e2e/guest-steps.sh" "$OUT" >"$OUT/steps.log" 2>&1 && rc=0 || rc=$?
-echo "$rc" >"$OUT/steps.rc"
-echo "guest: steps ended with $rc after $(cut -d' ' -f1 /proc/uptime) s"
+end=$((SECONDS + GUEST_SECONDS))
+for part in $PARTS; do
+  began=$SECONDS rc=124
+  if [ "$SECONDS" -lt "$end" ]; then
+    timeout -k 5 $((end - SECONDS)) bash "$SRC/tests/e2e/guest-steps.sh" "$OUT" "$part" >"$OUT/$part.log" 2>&1 && rc=0 || rc=$?
+  fi
+  echo "$rc" >"$OUT/$part.rc"
+  echo "guest: part $part ended with $rc after $((SECONDS - began)) s"
+done
+echo "guest: steps ended after $(cut -d' ' -f1 /proc/uptime) s"
 sync
 umount "$OUT" 2>/dev/null || true
 echo o >/proc/sysrq-trigger
