@@ -24,9 +24,27 @@ export KSQX_SOURCE_DIR="$SRC" KSQX_BUILD_DIR="$OUT/$PART"
 source "$SRC/tests/gui/lib.sh"
 
 step() { echo "[$(cut -d' ' -f1 /proc/uptime)] $*"; }
-# retried WHAT: notes a click or key that is done again (on stderr, since
-# some helpers print their result), for whoever reads a slow run's log.
-retried() { echo "[$(cut -d' ' -f1 /proc/uptime)] again: $*" >&2; }
+
+# Where things are in the main window, relative to its top left corner, and
+# what they look like (from KSPLLibAppWindow: the framework's 1-pixel border,
+# the 24-pixel title bar and the 24-pixel menu bar below it, whose File and
+# Option titles are clicked at these x; from CProgNameTable_Display: the
+# selected row's goldenrod).
+CONTENT_LEFT=1 CONTENT_TOP=49 # the content area, inside the border, below both bars
+MENU_BAR_Y=34 FILE_MENU_X=20 OPTION_MENU_X=134
+SELECTED_ROW=DAA520
+# The MIDI setup panel, centred in the content area (from
+# CMidiSetupComponent's size and resized(), and CPanelLook's background): its
+# size, the centre of its OK button and of its two device lists (x, and the
+# lists' tops), and its radial gradient's light centre, whose red is at least
+# PANEL_LIGHT_RED where the table behind it is dark.
+SETUP_W=320 SETUP_H=170
+SETUP_OK_X=162 SETUP_OK_Y=136
+SETUP_LIST_X=192 SETUP_IN_LIST_TOP=48 SETUP_OUT_LIST_TOP=82 SETUP_LIST_H=20
+SETUP_LIGHT_X=24 SETUP_LIGHT_Y=16 PANEL_LIGHT_RED=192
+# The progress panel, centred likewise (from CProgressDialogComponent's size
+# and CPanelLook's frame, which ends in 0xafafaf at the panel's corners).
+PROGRESS_W=240 PROGRESS_H=69 PROGRESS_FRAME=AFAFAF
 
 # Every wait below is for a condition; its bound is sized for a guest that
 # runs several times slower than on an idle machine (a software CPU beside a
@@ -104,87 +122,11 @@ fail_saying_if_hung() {
   fail "$1 (the program hangs: no quit box for Ctrl+Q)"
 }
 
-# wait_new_window SECONDS IDS...: a visible window that is not among IDS.
-wait_new_window() {
-  local secs="$1" id; shift
-  for _ in $(seq 1 $((secs * 10))); do
-    for id in $(xdotool search --onlyvisible --name "" 2>/dev/null); do
-      case " $* " in *" $id "*) ;; *) echo "$id"; return 0 ;; esac
-    done
-    sleep 0.1
-  done
-  fail "no new window within ${secs}s"
-}
-
-# popup_within SECONDS: prints the program's menu window (a menu or a list
-# that has opened: the framework names their windows "menu") once there is
-# one; false after SECONDS.
-popup_within() {
-  local end=$((SECONDS + $1)) id
-  while [ "$SECONDS" -lt "$end" ]; do
-    id=$(xdotool search --all --onlyvisible --pid "$main_pid" --name '^menu$' 2>/dev/null | tail -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-
-# gone_within ID SECONDS: true once that window is no longer on screen,
-# false when it still is after SECONDS (one query a look, which stays quick
-# on a loaded machine).
-gone_within() {
-  local end=$((SECONDS + $2))
-  while [ "$SECONDS" -lt "$end" ]; do
-    case "$(xwininfo -id "$1" 2>/dev/null)" in *IsViewable*) ;; *) return 0 ;; esac
-    sleep 0.2
-  done
-  return 1
-}
-
-# open_menu X: clicks the menu bar's title at x (in the window) until its
-# menu opens; prints the menu's window. A click that a loaded machine
-# dropped opens nothing and is repeated.
+# open_menu X: the menu bar's title at x (in the main window) clicked until
+# its menu opens; prints the menu's window.
 open_menu() {
-  local popup
-  for _ in 1 2 3; do
-    xdotool windowactivate --sync "$win" 2>/dev/null || true
-    xdotool mousemove --sync --window "$win" "$1" 34 click 1
-    popup=$(popup_within 30) && { echo "$popup"; return 0; }
-    retried "the menu at x $1 did not open"
-  done
-  fail "the menu at x $1 did not open for three clicks"
-}
-
-# pick_from_popup POPUP N OF: clicks the N-th of the OF entries (all of one
-# height) of the menu or list that has opened. The pointer rests on the
-# entry first, and the click is repeated until the menu has gone: the
-# framework ignores a click that comes too soon after the menu opened, and a
-# key pressed before the menu has the focus is lost, as both may be on a
-# loaded machine.
-pick_from_popup() {
-  local popup="$1" MX MY MW MH
-  # (The guest has no /dev/fd for a process substitution.)
-  read -r MX MY MW MH <<<"$(xdotool getwindowgeometry --shell "$popup" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
-  xdotool mousemove --sync $((MX + MW / 2)) $((MY + MH * (2 * $2 - 1) / (2 * $3)))
-  for _ in 1 2 3 4 5; do
-    sleep 0.5
-    xdotool click 1
-    gone_within "$popup" 4 && return 0
-    retried "the menu $popup stayed up after a click on its entry $2"
-  done
-  fail "the menu $popup did not take a click on its entry $2 of $3"
-}
-
-# window_within NAME SECONDS: prints the visible window with exactly this
-# name once there is one; false after SECONDS.
-window_within() {
-  local end=$((SECONDS + $2)) id
-  while [ "$SECONDS" -lt "$end" ]; do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.2
-  done
-  return 1
+  window_geometry "$win"
+  open_popup "$main_pid" "$win" $((WIN_X + $1)) $((WIN_Y + MENU_BAR_Y)) 30
 }
 
 # start_transfer N BOX: File's N-th entry (Transmit 4, Receive 5), and its
@@ -194,13 +136,13 @@ window_within() {
 start_transfer() {
   local popup box=""
   for _ in 1 2 3; do
-    popup=$(open_menu 20)
+    popup=$(open_menu "$FILE_MENU_X")
     sleep 0.5
     xdotool key $(printf 'Down %.0s' $(seq 1 "$1")) Return
-    box=$(window_within "$2" 60) && break
+    box=$(wait_window_within "$2" 60) && break
     retried "File's entry $1 brought no '$2' box"
-    gone_within "$popup" 1 || xdotool key Escape
-    box=$(window_within "$2" 2) && break
+    id_gone_within "$popup" 10 || xdotool key Escape
+    box=$(wait_window_within "$2" 2) && break
   done
   [ -n "$box" ] || fail_saying_if_hung "File's entry $1 brought no '$2' box"
   answer_box_id "$box" Return
@@ -212,10 +154,9 @@ start_transfer() {
 # bars), and waits until the panel shows: light grey at its gradient's
 # centre where the table is dark.
 open_midi_setup() {
-  window_geometry "$win"
-  pick_from_popup "$(open_menu 134)" 1 3
-  PX=$((WIN_X + 1 + (WIN_W - 2 - 320) / 2))
-  PY=$((WIN_Y + 49 + (WIN_H - 50 - 170) / 2))
+  choose_popup_entry "$(open_menu "$OPTION_MENU_X")" 1 3
+  PX=$((WIN_X + CONTENT_LEFT + (WIN_W - 2 * CONTENT_LEFT - SETUP_W) / 2))
+  PY=$((WIN_Y + CONTENT_TOP + (WIN_H - CONTENT_TOP - CONTENT_LEFT - SETUP_H) / 2))
   for _ in $(seq 1 60); do
     midi_setup_shown && return 0
     sleep 0.25
@@ -227,8 +168,8 @@ open_midi_setup() {
 # centre, where the table is dark).
 midi_setup_shown() {
   screenshot "$T/panel.png"
-  PANEL_COLOUR=$(pixel "$T/panel.png" $((PX + 24)) $((PY + 16)))
-  [ -n "$PANEL_COLOUR" ] && [ $((16#${PANEL_COLOUR:0:2})) -ge 192 ]
+  PANEL_COLOUR=$(pixel "$T/panel.png" $((PX + SETUP_LIGHT_X)) $((PY + SETUP_LIGHT_Y)))
+  [ -n "$PANEL_COLOUR" ] && [ $((16#${PANEL_COLOUR:0:2})) -ge "$PANEL_LIGHT_RED" ]
 }
 
 # press_midi_setup_ok [quick]: MIDI Setup's OK, seen done by the identity
@@ -243,7 +184,7 @@ press_midi_setup_ok() {
   for _ in 1 2 3; do
     [ "${1:-}" != quick ] || kill -s RTMIN "$unit_pid"
     # (No --sync: it waits for a move, and a repeated click has none.)
-    xdotool mousemove $((PX + 162)) $((PY + 136)) click 1
+    xdotool mousemove $((PX + SETUP_OK_X)) $((PY + SETUP_OK_Y)) click 1
     has_log "$IDENTITY_REQUEST" $((before + 1)) 5 && return 0
     midi_setup_shown || break
     retried "MIDI Setup's OK was not taken"
@@ -252,8 +193,8 @@ press_midi_setup_ok() {
   fail_saying_if_hung "MIDI Setup's OK sent no identity request"
 }
 
-# expect_answers_key: the program takes a key within a few seconds: Ctrl+Q
-# brings the quit box, which Escape cancels.
+# expect_answers_key: the program takes a key: Ctrl+Q brings the quit box,
+# which Escape cancels.
 expect_answers_key() {
   ctrl_key "$win" q
   answer_box_id "$(wait_window "Quit:" 30)" Escape
@@ -301,8 +242,9 @@ find_first_row() {
   local top
   window_geometry "$win"
   screenshot "$T/rows.png"
-  # The selected row (row 0 after a reception) is goldenrod.
-  top=$(colour_runs "$T/rows.png" $((WIN_X + WIN_W - 40)) $((WIN_Y + 48)) 60 | awk '$3 == "DAA520" && !y { y = $1 } END { print y }')
+  # The selected row (row 0 after a reception) is goldenrod; the runs start
+  # at the menu bar's last row.
+  top=$(colour_runs "$T/rows.png" $((WIN_X + WIN_W - 40)) $((WIN_Y + CONTENT_TOP - 1)) 60 | awk -v c="$SELECTED_ROW" '$3 == c && !y { y = $1 } END { print y }')
   [ -n "$top" ] || fail "no selected row found below the menu bar"
   ROW0_X=$((WIN_X + 15)) ROW0_Y=$((top + 7))
 }
@@ -371,20 +313,21 @@ expect_transmitted() {
 # on the screen (centred in the content area like MIDI Setup).
 progress_corner() {
   window_geometry "$win"
-  PROG_X=$((WIN_X + 1 + (WIN_W - 2 - 240) / 2)) PROG_Y=$((WIN_Y + 49 + (WIN_H - 50 - 69) / 2))
+  PROG_X=$((WIN_X + CONTENT_LEFT + (WIN_W - 2 * CONTENT_LEFT - PROGRESS_W) / 2))
+  PROG_Y=$((WIN_Y + CONTENT_TOP + (WIN_H - CONTENT_TOP - CONTENT_LEFT - PROGRESS_H) / 2))
 }
 
 # wait_progress_panel shown|gone: waits (up to a minute) until the progress
 # panel is on screen, or has faded out (3 s after the last program) so that
-# it covers nothing clicked next: its frame's grey 0xafafaf at its top left
-# corner, or not.
+# it covers nothing clicked next: its frame's grey at its top left corner,
+# or not.
 wait_progress_panel() {
   local end=$((SECONDS + 60)) colour
   progress_corner
   while [ "$SECONDS" -lt "$end" ]; do
     screenshot "$T/progress.png"
     colour=$(pixel "$T/progress.png" $((PROG_X + 1)) $((PROG_Y + 1)))
-    case "$1:$colour" in shown:AFAFAF) return 0 ;; gone:AFAFAF) ;; gone:*) return 0 ;; esac
+    case "$1:$colour" in "shown:$PROGRESS_FRAME") return 0 ;; "gone:$PROGRESS_FRAME") ;; gone:*) return 0 ;; esac
     sleep 0.25
   done
   fail "the progress panel is not $1 after a minute"
@@ -458,27 +401,22 @@ stop_flood() {
 # choose_second_device COMBO_Y: opens the list at that height in the panel
 # and picks the entry after the selected one.
 choose_second_device() {
-  local popup
-  for _ in 1 2 3; do
-    click_at $((PX + 192)) $((PY + $1 + 10))
-    popup=$(popup_within 30) && break
-    retried "the device list at $1 did not open"
-  done
-  [ -n "$popup" ] || fail "the device list at $1 did not open for three clicks"
-  pick_from_popup "$popup" 2 2
+  choose_popup_entry "$(open_popup "$main_pid" "$win" $((PX + SETUP_LIST_X)) $((PY + $1 + SETUP_LIST_H / 2)) 30)" 2 2
 }
 
 # --- The progress panel on a second transfer: the start-up reception showed
 # it first and closed it with its fade-out; during Transmit it must be on
-# screen again: its frame's grey 0xafafaf at its four corners. A transfer
+# screen again: its frame's grey at its four corners. A transfer
 # here takes a few seconds and screenshots take about one, so a small X
 # client polls the panel's place instead, and keeps a picture of it.
 progress_watch_start() {
   progress_corner
   rm -f "$T/progress.stop" "$UNIT_DIR/progress.seen"
-  python3 - "$PROG_X" "$PROG_Y" 240 69 300 "$T/progress.stop" "$UNIT_DIR/progress.seen" "$UNIT_DIR/progress-second-transfer.ppm" <<'PY' &
+  python3 - "$PROG_X" "$PROG_Y" "$PROGRESS_W" "$PROGRESS_H" 300 "$T/progress.stop" "$UNIT_DIR/progress.seen" \
+    "$UNIT_DIR/progress-second-transfer.ppm" "$PROGRESS_FRAME" <<'PY' &
 import ctypes as c, os, sys, time
 x0, y0, w, h, secs = map(int, sys.argv[1:6]); stop, seen, picture = sys.argv[6:9]
+frame = int(sys.argv[9], 16)
 x = c.CDLL("libX11.so.6")
 x.XOpenDisplay.restype = c.c_void_p; x.XOpenDisplay.argtypes = [c.c_char_p]
 x.XDefaultRootWindow.restype = c.c_ulong; x.XDefaultRootWindow.argtypes = [c.c_void_p]
@@ -491,7 +429,7 @@ root = x.XDefaultRootWindow(d)
 end = time.time() + secs
 while time.time() < end and not os.path.exists(stop):
     im = x.XGetImage(d, root, x0, y0, w, h, 0xFFFFFFFF, 2)
-    if im and all(x.XGetPixel(im, px, py) & 0xFFFFFF == 0xAFAFAF
+    if im and all(x.XGetPixel(im, px, py) & 0xFFFFFF == frame
                   for px, py in ((1, 1), (w - 2, 1), (1, h - 2), (w - 2, h - 2))):
         rows = bytearray()
         for py in range(h):
@@ -628,39 +566,45 @@ wait_system_dialog() {
 # save_library: File > Save of the table (no file name yet) into
 # $T/save/e2e.ksqx, copied to UNIT_DIR/saved.ksqx.
 save_library() {
-  local before dlg
+  local before dlg saved=
   mkdir -p "$T/save"
-  before=$(xdotool search --onlyvisible --name "" 2>/dev/null | tr '\n' ' ')
+  before=$(xdotool search --onlyvisible --pid "$main_pid" 2>/dev/null | tr '\n' ' ' || true)
   ctrl_key "$win" s
   if [ "$PART" = wine ]; then
     dlg=$(wait_system_dialog 60)
   else
-    dlg=$(wait_new_window 60 $before)
+    dlg=$(wait_other_window "$main_pid" "$win $before" 60)
   fi
   step "save dialog $dlg"
-  sleep 1
+  focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
   if [ "$PART" = wine ]; then
     # The system's dialog takes the path in its name box, which has the
-    # focus.
+    # focus once the dialog has.
+    wait_until 60 "the save dialog did not get the focus" focused "$dlg"
     xdotool type --delay 30 "Z:$(echo "$T/save/e2e.ksqx" | tr / '\\')"
-    sleep 0.3
     xdotool key Return
   else
     # The framework's own file dialog: a full path in its name box moves it
     # to that folder and keeps the name, the second Return saves. The name
     # box, above the buttons at the foot of the dialog, takes the keys only
-    # once clicked.
+    # once clicked, and they reach it once the dialog has the focus.
     eval "$(xdotool getwindowgeometry --shell "$dlg")"
     xdotool mousemove --window "$dlg" $((WIDTH / 2)) $((HEIGHT - 61)) click 1
-    sleep 0.5
+    wait_until 60 "the save dialog did not get the focus" focused "$dlg"
     xdotool type --delay 20 "$T/save/e2e.ksqx"
     xdotool key Return
-    sleep 0.5
-    xdotool key Return
+    # The second Return saves; it is pressed again while the dialog stays
+    # and nothing is saved.
+    for _ in 1 2 3; do
+      xdotool key Return
+      wait_until_quietly 30 test -f "$T/save/e2e.ksqx" && { saved=1; break; }
+      window_viewable "$dlg" || break
+      retried "Return in the save dialog saved nothing"
+    done
   fi
-  for _ in $(seq 1 300); do [ -f "$T/save/e2e.ksqx" ] && [ "$(stat -c %s "$T/save/e2e.ksqx")" -eq 4700 ] && break; sleep 0.1; done
-  [ -f "$T/save/e2e.ksqx" ] || { screenshot "$UNIT_DIR/save.png"; fail "nothing saved"; }
-  sleep 1
+  # The file is written under another name and renamed, so once it is there
+  # it is whole.
+  [ -n "$saved" ] || wait_until_quietly 30 test -f "$T/save/e2e.ksqx" || { screenshot "$UNIT_DIR/save.png"; fail "nothing saved"; }
   cp "$T/save/e2e.ksqx" "$UNIT_DIR/saved.ksqx"
   step "saved"
 }
@@ -721,15 +665,12 @@ part_chosen() {
   [ "$(log_count "$IDENTITY_REQUEST")" -eq 0 ] || fail "start-up asked the unit that was not preselected"
   step "connection error with the unit under another name"
   open_midi_setup
-  choose_second_device 48
-  choose_second_device 82
+  choose_second_device "$SETUP_IN_LIST_TOP"
+  choose_second_device "$SETUP_OUT_LIST_TOP"
   press_midi_setup_ok
   receive_all "the reception from the unit chosen in MIDI Setup"
   step "the unit chosen in MIDI Setup: generation $RECEIVED received and handed over"
-  ctrl_key "$win" q
-  answer_box_id "$(wait_window "Quit:" 30)" Return
-  wait_exit "$main_pid" 120
-  [ "$EXIT_CODE" -eq 0 ] || fail "the program ended with $EXIT_CODE"
+  quit_with_control_q "$win" "$main_pid" 30 120
   stop_unit
   cmp -s "$UNIT_DIR/unit-initial.bin" "$UNIT_DIR/unit-stored.bin" || fail "the unit's programs changed"
 }

@@ -47,6 +47,16 @@ trap 'exit 129' HUP
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# retried WHAT: notes a click or key that is done again (on stderr, since
+# some helpers print their result), for whoever reads a slow run's log.
+retried() { echo "[$(cut -d' ' -f1 /proc/uptime)] again: $*" >&2; }
+
+# tenths_now: the clock in tenths of a second. The waits for windows are
+# bounded by the clock, not by a count of looks: beside a full load one look
+# can take over a second, and a wait of N looks then lasts many times longer
+# than it says before its click is repeated.
+tenths_now() { local t=${EPOCHREALTIME/[.,]/}; echo $((t / 100000)); }
+
 # start_display: a virtual display whose window manager is running (not in a
 # command substitution: the display lives as long as this shell).
 start_display() {
@@ -85,13 +95,13 @@ wait_window() {
 # wait_window_within NAME SECONDS: as wait_window, but only returns false
 # when there is none.
 wait_window_within() {
-  local id
-  for _ in $(seq 1 $(($2 * 10))); do
+  local end=$(($(tenths_now) + $2 * 10)) id
+  while :; do
     id=$(xdotool search --onlyvisible --name "^${1}\$" 2>/dev/null | tail -n 1 || true)
     if [ -n "$id" ]; then echo "$id"; return 0; fi
+    [ "$(tenths_now)" -lt "$end" ] || return 1
     sleep 0.1
   done
-  return 1
 }
 
 # window_count NAME: how many visible windows have exactly this name.
@@ -139,17 +149,25 @@ answer_box() {
   fail "the box '$1' did not take the key $2"
 }
 
+# window_viewable ID: that window is on screen (one query, which stays quick
+# on a loaded machine; no pipe, which pipefail would end with SIGPIPE).
+window_viewable() {
+  case "$(xwininfo -id "$1" 2>/dev/null)" in *IsViewable*) return 0 ;; esac
+  return 1
+}
+
 # id_gone_within ID TENTHS: true once that window is no longer visible, false
 # when it is still there after TENTHS tenths of a second.
-# (Gone means not seen in three looks in a row, a tenth of a second apart.)
+# (Gone means not seen in three looks in a row, a tenth of a second apart; a
+# window that has just gone at the end of the time gets its looks.)
 id_gone_within() {
-  local unseen=0
-  for _ in $(seq 1 "$2"); do
-    if xdotool search --onlyvisible --name "" 2>/dev/null | grep -qx "$1"; then unseen=0; else unseen=$((unseen + 1)); fi
+  local end=$(($(tenths_now) + $2)) unseen=0
+  while :; do
+    if window_viewable "$1"; then unseen=0; else unseen=$((unseen + 1)); fi
     [ $unseen -ge 3 ] && return 0
+    [ $unseen -gt 0 ] || [ "$(tenths_now)" -lt "$end" ] || return 1
     sleep 0.1
   done
-  return 1
 }
 
 # wait_id_gone ID [SECONDS]: waits until that window is no longer visible.
@@ -264,17 +282,31 @@ click_until() {
   fail "five clicks at $x,$y and still not: $*"
 }
 
-# open_popup PID WINDOW_ID X Y: clicks there (a menu's name, a list box)
-# until a window of the process other than WINDOW_ID shows; prints its id.
+# popup_within PID SECONDS: prints the process's menu window (a menu or a
+# list that has opened: the framework names their windows "menu", so a box
+# that comes late is not taken for one) once there is one; false after
+# SECONDS.
+popup_within() {
+  local end=$(($(tenths_now) + $2 * 10)) id
+  while :; do
+    id=$(xdotool search --all --onlyvisible --pid "$1" --name '^menu$' 2>/dev/null | tail -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    [ "$(tenths_now)" -lt "$end" ] || return 1
+    sleep 0.2
+  done
+}
+
+# open_popup PID WINDOW_ID X Y [SECONDS]: activates the window and clicks
+# there (a menu's name, a list box in it) until a menu of the process shows
+# within SECONDS (5) of a click; prints its id. A click that a loaded
+# machine dropped opens nothing and is repeated, three clicks at most.
 open_popup() {
-  local pid="$1" known="$2" x="$3" y="$4" id
+  local pid="$1" known="$2" x="$3" y="$4" secs="${5:-5}" id
   for _ in 1 2 3; do
+    timeout 5 xdotool windowactivate --sync "$known" 2>/dev/null || true
     click_at "$x" "$y"
-    for _ in $(seq 1 50); do
-      id=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$known" | tail -n 1 || true)
-      if [ -n "$id" ]; then echo "$id"; return 0; fi
-      sleep 0.1
-    done
+    id=$(popup_within "$pid" "$secs") && { echo "$id"; return 0; }
+    retried "a click at $x,$y opened no menu"
   done
   fail "three clicks at $x,$y opened no menu"
 }
@@ -283,37 +315,44 @@ open_popup() {
 # of one height) of an open menu or list with the mouse, until it has gone.
 # The framework reads a menu's mouse button by polling and ignores a release
 # in the first quarter second of the menu, so the button is held a moment,
-# and the press is repeated when the menu stays.
+# and the press is repeated when the menu stays (a key pressed before the
+# menu has the focus would be lost, so keys are not used).
 choose_popup_entry() {
   local popup="$1" MX MY MW MH
+  [ -n "$popup" ] || fail "no menu to choose its entry $2 of $3 from"
+  # (A here-string, not a process substitution: the end-to-end guest has no
+  # /dev/fd.)
   read -r MX MY MW MH <<<"$(xdotool getwindowgeometry --shell "$popup" | awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
   xdotool mousemove --sync $((MX + MW / 2)) $((MY + MH * (2 * $2 - 1) / (2 * $3)))
   for _ in 1 2 3 4 5; do
     xdotool mousedown 1
     sleep 0.3
     xdotool mouseup 1
-    id_gone_within "$popup" 30 && return 0
+    id_gone_within "$popup" 40 && return 0
+    retried "the menu $popup stayed up after a click on its entry $2"
   done
   fail "the menu $popup did not take a click on its entry $2 of $3"
 }
 
-# ask_quit WINDOW_ID HOW: asks the program to quit, HOW "keys" by Control+Q,
-# "close" by the window manager's close request, again until the Quit box
-# shows; prints the box's id.
+# ask_quit WINDOW_ID HOW [SECONDS]: asks the program to quit, HOW "keys" by
+# Control+Q, "close" by the window manager's close request, again until the
+# Quit box shows within SECONDS (10) of a request; prints the box's id.
 ask_quit() {
   local box
   for _ in 1 2 3; do
     if [ "$2" = keys ]; then key_to "$1" ctrl+q; else wmctrl -i -c "$1"; fi
-    box=$(wait_window_within "Quit:" 10) && { echo "$box"; return 0; }
+    box=$(wait_window_within "Quit:" "${3:-10}") && { echo "$box"; return 0; }
+    retried "no Quit box for a request ($2)"
   done
   fail "no Quit box after three requests ($2)"
 }
 
-# quit_with_control_q WINDOW_ID PID: Control+Q until the Quit box shows, OK,
-# and the program ends with exit code 0.
+# quit_with_control_q WINDOW_ID PID [BOX_SECONDS [EXIT_SECONDS]]: Control+Q
+# until the Quit box shows (BOX_SECONDS, 10, a request), OK, and the program
+# ends (within EXIT_SECONDS, 15) with exit code 0.
 quit_with_control_q() {
-  answer_box_id "$(ask_quit "$1" keys)" Return
-  wait_exit "$2" 15
+  answer_box_id "$(ask_quit "$1" keys "${3:-10}")" Return
+  wait_exit "$2" "${4:-15}"
   [ "$EXIT_CODE" -eq 0 ] || fail "quit with exit code $EXIT_CODE"
 }
 
@@ -327,13 +366,20 @@ wait_file_size() {
   fail "$1 is not $2 bytes long after ${secs}s"
 }
 
-# wait_other_window PID KNOWN_ID [SECONDS]: waits for a visible window of
-# the process other than KNOWN_ID (e.g. an untitled file dialog); prints it.
+# wait_other_window PID KNOWN_IDS [SECONDS]: waits for a visible window of
+# the process other than those of KNOWN_IDS (one id, or several separated by
+# blanks: all that were there before) (e.g. an untitled file dialog); prints
+# it.
 wait_other_window() {
-  local pid="$1" known="$2" secs="${3:-10}" id
-  for _ in $(seq 1 $((secs * 10))); do
-    id=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$known" | tail -n 1 || true)
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
+  local pid="$1" known=" $2 " secs="${3:-10}" end id found
+  end=$(($(tenths_now) + secs * 10))
+  while :; do
+    found=
+    for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+      case "$known" in *" $id "*) ;; *) found=$id ;; esac
+    done
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    [ "$(tenths_now)" -lt "$end" ] || break
     sleep 0.1
   done
   fail "no second window of process $pid within ${secs}s"
