@@ -154,6 +154,8 @@ start_transfer() {
 # bars), and waits until the panel shows: light grey at its gradient's
 # centre where the table is dark.
 open_midi_setup() {
+  # (open_menu's look at the window is in a subshell of its own.)
+  window_geometry "$win"
   choose_popup_entry "$(open_menu "$OPTION_MENU_X")" 1 3
   PX=$((WIN_X + CONTENT_LEFT + (WIN_W - 2 * CONTENT_LEFT - SETUP_W) / 2))
   PY=$((WIN_Y + CONTENT_TOP + (WIN_H - CONTENT_TOP - CONTENT_LEFT - SETUP_H) / 2))
