@@ -538,8 +538,7 @@ step "save dialog $dlg"
 # only once clicked, and they reach it once the dialog has the focus.
 eval "$(xdotool getwindowgeometry --shell "$dlg")"
 xdotool mousemove --window "$dlg" $((WIDTH / 2)) $((HEIGHT - 61)) click 1
-focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
-wait_until 60 "the save dialog did not get the focus" focused "$dlg"
+wait_until 60 "the save dialog did not get the focus" has_focus "$dlg"
 xdotool type --delay 20 "$T/save/e2e.ksqx"
 xdotool key Return
 # The second Return saves; it is pressed again while the dialog stays and
