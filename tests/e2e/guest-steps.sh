@@ -578,11 +578,10 @@ save_library() {
     dlg=$(wait_other_window "$main_pid" "$win $before" 60)
   fi
   step "save dialog $dlg"
-  focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
   if [ "$PART" = wine ]; then
     # The system's dialog takes the path in its name box, which has the
     # focus once the dialog has.
-    wait_until 60 "the save dialog did not get the focus" focused "$dlg"
+    wait_until 60 "the save dialog did not get the focus" has_focus "$dlg"
     xdotool type --delay 30 "Z:$(echo "$T/save/e2e.ksqx" | tr / '\\')"
     xdotool key Return
   else
@@ -592,7 +591,7 @@ save_library() {
     # once clicked, and they reach it once the dialog has the focus.
     eval "$(xdotool getwindowgeometry --shell "$dlg")"
     xdotool mousemove --window "$dlg" $((WIDTH / 2)) $((HEIGHT - 61)) click 1
-    wait_until 60 "the save dialog did not get the focus" focused "$dlg"
+    wait_until 60 "the save dialog did not get the focus" has_focus "$dlg"
     xdotool type --delay 20 "$T/save/e2e.ksqx"
     xdotool key Return
     # The second Return saves; it is pressed again while the dialog stays

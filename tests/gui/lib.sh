@@ -119,6 +119,10 @@ wait_gone() {
   fail "window '$1' still there after ${secs}s"
 }
 
+# has_focus WINDOW_ID: the window has the keyboard focus (keys typed now
+# reach it).
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+
 # key_to WINDOW_ID KEYS...: focuses the window and presses the keys (the
 # keys reach it in order; whoever needs their effect waits for it).
 key_to() {
@@ -126,7 +130,7 @@ key_to() {
   timeout 5 xdotool windowactivate --sync "$id" 2>/dev/null ||
     timeout 5 xdotool windowfocus --sync "$id" 2>/dev/null || true
   for _ in $(seq 1 30); do
-    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ] && break
+    has_focus "$id" && break
     sleep 0.1
   done
   xdotool key --clearmodifiers "$@"
@@ -408,9 +412,9 @@ pixels_of() {
     awk -v c="#$2" 'toupper($3) == toupper(c) { gsub(":", "", $1); n += $1 } END { print n + 0 }'
 }
 
-# wait_pixels WINDOW_ID RRGGBB AT_LEAST [SECONDS]: waits until the window
-# shows at least that many pixels of the colour (repaints can lag on a
-# loaded machine); fails otherwise.
+# wait_pixels WINDOW_ID RRGGBB AT_LEAST [SECONDS [WHAT]]: waits until the
+# window shows at least that many pixels of the colour (repaints can lag on
+# a loaded machine); fails otherwise, with WHAT if given.
 wait_pixels() {
   local n
   for _ in $(seq 1 $(( ${4:-10} * 4 ))); do
@@ -418,7 +422,7 @@ wait_pixels() {
     [ "$n" -ge "$3" ] && return 0
     sleep 0.25
   done
-  fail "only $n pixels of #$2 (wanted $3)"
+  fail "${5:+$5: }only $n pixels of #$2 (wanted $3)"
 }
 
 # answer_box_id ID KEY: presses the key in that box until it has gone (a box

@@ -21,14 +21,14 @@ wine_cleanup() {
 trap wine_cleanup EXIT
 trap 'exit 143' TERM INT
 ok() { echo "ok: $*"; }
-# chord_to WINDOW_ID KEY: Control+KEY with the Control key held a moment;
-# Wine reads the modifier from its own key state, which a quick chord
-# outruns.
+# chord_to WINDOW_ID KEY: Control+KEY, once the window has the focus, with
+# the Control key held a moment around the key: Wine reads the modifier from
+# its own key state, which a quick chord outruns (the holds shape the chord;
+# whoever needs its effect waits for it).
 chord_to() {
-  xdotool windowactivate --sync "$1" 2>/dev/null || true
-  sleep 0.3
+  timeout 5 xdotool windowactivate --sync "$1" 2>/dev/null || true
+  wait_until 20 "window $1 did not get the focus for Control+$2" has_focus "$1"
   xdotool keydown Control_L; sleep 0.3; xdotool key "$2"; sleep 0.3; xdotool keyup Control_L
-  sleep 0.3
 }
 # wait_dialog [SECONDS]: the native file dialog has no title; it is the
 # program's visible window of dialog size. Prints its id.
@@ -56,16 +56,7 @@ SETTINGS_DIR=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -type d -path '*/App
 [ -n "$SETTINGS_DIR" ] || fail "no application-data folder in the prefix"
 rm -rf "$SETTINGS_DIR/KestrumQX"
 
-# A 4700-byte library file of 100 programs.
-python3 - "$T/lib.ksqx" <<'PY'
-import sys
-out = bytearray()
-for n in range(100):
-    out += bytes([0xF0, 0x42, 0x30, 0x00, 0x01, 0x10, 0x4C, 0x20, n])
-    out += bytes(((31 + n * 7 + i * 13) % 0x80) for i in range(37))
-    out += bytes([0xF7])
-open(sys.argv[1], "wb").write(out)
-PY
+make_library_file "$T/lib.ksqx" 1
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
 start_program wine "$EXE" "$(winpath "$T/lib.ksqx")"
@@ -87,37 +78,46 @@ settings="$SETTINGS_DIR/KestrumQX/setting.ksqc"
 ok "settings file in Wine's application-data folder"
 
 # Paging down to the file's rows repaints the window by itself (no expose).
-sleep 1
+# The library file's rows (their own shade) are what Page Down brings into
+# view; at start-up the view shows the user area's rows.
+wait_pixels "$win" 303030 50001 20 "no user rows painted at start-up"
 import -window "$win" "$T/before.png"
 key_to "$win" Next Next Next
-sleep 1
+wait_pixels "$win" 555555 50001 20 "no rows of the library file after Page Down (the window did not repaint by itself?)"
 import -window "$win" "$T/after.png"
 shots="${KSQX_BUILD_DIR:-$T}/screenshots"
 mkdir -p "$shots" && cp "$T/after.png" "$shots/wine-library-rows.png" 2>/dev/null || true
 diff_pixels=$(compare -metric AE "$T/before.png" "$T/after.png" null: 2>&1 || true)
 [ "${diff_pixels%% *}" -gt 10000 ] 2>/dev/null || fail "the window did not repaint after Page Down ($diff_pixels pixels changed)"
 ok "window repaints by itself"
-
-# The library file's rows (their own shade) are what Page Down brought into
-# view; at start-up the view showed the user area's rows.
-pixels() { convert "$1" -format %c histogram:info:- 2>/dev/null |
-  awk -v c="#$2" 'toupper($3) == toupper(c) { gsub(":", "", $1); n += $1 } END { print n + 0 }'; }
-[ "$(pixels "$T/before.png" 303030)" -gt 50000 ] || fail "no user rows painted at start-up"
-[ "$(pixels "$T/after.png" 555555)" -gt 50000 ] || fail "no rows of the library file after Page Down"
 ok "library file from the command line opened"
+
+# type_into_dialog ID TEXT: types the text into the file dialog's name box,
+# which has the focus within the dialog from the start, once the dialog
+# takes keys: its caret blinks (the dialog's picture comes back to one it
+# showed before another; painting it up only adds). Wine keeps the X focus
+# on the main window and hands the keys on itself, so the X focus tells
+# nothing here.
+type_into_dialog() {
+  local end=$(($(tenths_now) + 200)) seen="" last="" now
+  while :; do
+    now=$(import -window "$1" rgb:- 2>/dev/null | md5sum | cut -c1-32)
+    [ "$now" != "$last" ] && case "$seen" in *" $now "*) break ;; esac
+    seen="$seen $now " last=$now
+    [ "$(tenths_now)" -lt "$end" ] || fail "the file dialog's caret did not blink within 20s"
+    sleep 0.1
+  done
+  xdotool type --delay 30 "$2"
+}
 
 # Save through the native dialog: a typed path and Return.
 saved="$T/saved.ksqx"
 chord_to "$win" s
 dlg=$(wait_dialog 30)
-sleep 1
-xdotool type --delay 30 "$(winpath "$saved")"
-sleep 0.3
+type_into_dialog "$dlg" "$(winpath "$saved")"
 xdotool key Return
 wait_id_gone "$dlg" 15
-for _ in $(seq 1 50); do [ -f "$saved" ] && [ "$(stat -c %s "$saved")" -eq 4700 ] && break; sleep 0.2; done
-[ -f "$saved" ] || fail "Save wrote no file"
-[ "$(stat -c %s "$saved")" -eq 4700 ] || fail "Save wrote $(stat -c %s "$saved") bytes"
+wait_file_size "$saved" 4700 10
 ok "Save wrote 4700 bytes"
 
 # only_file_in FOLDER NAME: the folder holds that one file (a temporary left
@@ -144,9 +144,7 @@ wait_question() {
 save_over() {
   chord_to "$win" s
   dlg=$(wait_dialog 30)
-  sleep 1
-  xdotool type --delay 30 "$(winpath "$1")"
-  sleep 0.3
+  type_into_dialog "$dlg" "$(winpath "$1")"
   xdotool key Return
   key_to "$(wait_question 20)" Return
   wait_id_gone "$dlg" 15
@@ -157,8 +155,7 @@ save_over() {
 mkdir -p "$T/over"
 head -c 5000 /dev/zero | tr '\0' '\021' >"$T/over/bank.ksqx"
 save_over "$T/over/bank.ksqx"
-for _ in $(seq 1 50); do cmp -s "$saved" "$T/over/bank.ksqx" && break; sleep 0.2; done
-cmp -s "$saved" "$T/over/bank.ksqx" || fail "Save over a library file left $(stat -c %s "$T/over/bank.ksqx") other bytes"
+wait_until_quietly 10 cmp -s "$saved" "$T/over/bank.ksqx" || fail "Save over a library file left $(stat -c %s "$T/over/bank.ksqx") other bytes"
 only_file_in "$T/over" bank.ksqx || fail "Save over a library file left beside it: $(ls -A "$T/over")"
 [ "$(window_count "File Save Error:")" -eq 0 ] || fail "Save over a library file reported an error"
 ok "Save over an existing library file: exactly the new 4700 bytes, nothing beside it"
@@ -197,18 +194,30 @@ relative_pid=$!
 PROGRAM_PIDS+=("$relative_pid")
 wait_exit "$relative_pid" 60
 [ "$EXIT_CODE" -eq 0 ] || fail "the second launch ended with exit code $EXIT_CODE"
+# shows_rows WINDOW_ID RRGGBB: a screenful of rows of that shade in view.
+shows_rows() { [ "$(pixels_of "$1" "$2")" -ge 50000 ]; }
+few_rows() {
+  local n
+  n=$(pixels_of "$1" "$2")
+  [ "$n" -lt 5000 ] || { echo "$n pixels of #$2" >&2; return 1; }
+}
+no_open_error() { [ "$(window_count "File Open Error : ")" -eq 0 ]; }
+# The rows come when the hand-over has been handled; Page Down until then.
 for _ in $(seq 1 30); do
-  [ "$(window_count "File Open Error : ")" -eq 0 ] || fail "the second launch's name was taken in the running program's folder"
+  no_open_error || fail "the second launch's name was taken in the running program's folder"
   key_to "$win" Next
-  [ "$(pixels_of "$win" 696969)" -ge 50000 ] && break
-  sleep 0.5
+  wait_until_quietly 1 shows_rows "$win" 696969 && break
 done
-[ "$(pixels_of "$win" 696969)" -ge 50000 ] || fail "no rows of the second launch's file ($(pixels_of "$win" 696969) pixels of #696969)"
-sleep 2 # time for a second, wrong, opening of the same launch
-[ "$(window_count "File Open Error : ")" -eq 0 ] || fail "the second launch's name was taken in the running program's folder"
+shows_rows "$win" 696969 || fail "no rows of the second launch's file ($(pixels_of "$win" 696969) pixels of #696969)"
+# A second, wrong, opening of the same launch would come soon after.
+holds_for 2 "the second launch's name was taken in the running program's folder" no_open_error
 key_to "$win" Next Next Next Next
-sleep 1
-[ "$(pixels_of "$win" 808080)" -lt 5000 ] || fail "the second launch's file was added more than once ($(pixels_of "$win" 808080) pixels of a third file's shade)"
+# The Page Downs are handled once a Quit box asked for after them shows (keys
+# are handled in order); Escape cancels it. A second adding of the file
+# would show in the third file's shade.
+chord_to "$win" q
+answer_box "Quit:" Escape
+holds_for 2 "the second launch's file was added more than once (rows of a third file's shade)" few_rows "$win" 808080
 ok "a second launch from another folder hands its relatively named file over once"
 
 # A second launch with an absolute name ends at once with exit code 0; the
@@ -222,10 +231,9 @@ wait_exit "$second_pid" 60
 [ "$EXIT_CODE" -eq 0 ] || fail "the second launch ended with exit code $EXIT_CODE"
 for _ in $(seq 1 30); do
   key_to "$win" Next
-  [ "$(pixels_of "$win" 808080)" -ge 50000 ] && break
-  sleep 0.5
+  wait_until_quietly 1 shows_rows "$win" 808080 && break
 done
-[ "$(pixels_of "$win" 808080)" -ge 50000 ] || fail "no rows of the second launch's file ($(pixels_of "$win" 808080) pixels of #808080)"
+shows_rows "$win" 808080 || fail "no rows of the second launch's file ($(pixels_of "$win" 808080) pixels of #808080)"
 [ "$(window_count "$APP_TITLE")" -eq 1 ] || fail "the second launch left $(window_count "$APP_TITLE") main windows"
 ok "a second launch hands its library file to the running program and ends with exit code 0"
 # --- end of single instance
@@ -255,12 +263,11 @@ key_to "$id" Return
 wait_id_gone "$id"
 tab_win=$(wait_window "$APP_TITLE" 20)
 answer_box "MIDI Connection Error:" Return
-sleep 1
+wait_pixels "$tab_win" 303030 50001 20 "no user rows painted at the start after a tab"
 key_to "$tab_win" Next Next Next
-sleep 1
+wait_pixels "$tab_win" 555555 50001 20 "a library file after a tab on the command line was not opened"
 import -window "$tab_win" "$T/tab.png"
 cp "$T/tab.png" "$shots/wine-tab-command-line.png" 2>/dev/null || true
-[ "$(pixels "$T/tab.png" 555555)" -gt 50000 ] || fail "a library file after a tab on the command line was not opened"
 ok "library file after a tab on the command line opened"
 chord_to "$tab_win" q
 answer_box "Quit:" Return
