@@ -1,5 +1,8 @@
 // The program entry of both programs.
 #include "KSPLLibApp.h"
+#if defined(_WIN32)
+ #include "WinMidiExit.h"
+#endif
 
 static juce::JUCEApplicationBase* createKSPLLibApp() { return new KSPLLibApp(); }
 
@@ -7,7 +10,10 @@ static juce::JUCEApplicationBase* createKSPLLibApp() { return new KSPLLibApp(); 
 int __stdcall WinMain(void*, void*, const char*, int)
 {
     juce::JUCEApplicationBase::createInstance = &createKSPLLibApp;
-    return juce::JUCEApplicationBase::main();
+    const int exitCode = juce::JUCEApplicationBase::main();
+    // Everything is closed and written by now (MIDI devices, settings).
+    WinMidiExit::endDriverThreads();
+    return exitCode;
 }
 #else
 int main(int argc, char* argv[])
