@@ -3,7 +3,7 @@
 // Listens to one window's vertical-blank callbacks.
 struct CRepaintFallback::Watch : public juce::ComponentPeer::VBlankListener
 {
-    Watch(juce::ComponentPeer& p) : peer(p), component(&p.getComponent()), since(juce::Time::getMillisecondCounter())
+    Watch(juce::ComponentPeer& p) : peer(p), component(&p.getComponent()), schedule(juce::Time::getMillisecondCounter())
     {
         peer.addVBlankListener(this);
     }
@@ -12,15 +12,30 @@ struct CRepaintFallback::Watch : public juce::ComponentPeer::VBlankListener
         if (juce::ComponentPeer::isValidPeer(&peer))
             peer.removeVBlankListener(this);
     }
-    void onVBlank() override { lastVBlank = juce::Time::getMillisecondCounter(); }
+    void onVBlank() override { schedule.onVBlank(juce::Time::getMillisecondCounter()); }
 
-    bool isSilent(juce::uint32 now) const { return now - (lastVBlank != 0 ? lastVBlank : since) > kSilenceMs; }
+    CRepaintSchedule::Look look() const
+    {
+        return {!component->isOpaque(), component->isVisible(), peer.getBounds()};
+    }
 
     juce::ComponentPeer& peer;
     juce::Component* component;
-    juce::uint32 since;
-    juce::uint32 lastVBlank = 0;
+    CRepaintSchedule schedule;
 };
+
+bool CRepaintSchedule::shouldFlush(const Look& look, juce::uint32 now)
+{
+    const juce::uint32 quietSince = m_bVBlankSeen ? m_lastVBlank : m_since;
+    if (now - quietSince <= kSilenceMs)
+        return false;
+    if (look.layered && m_bFlushed && look == m_flushedLook && now - m_lastFlush < kLayeredPeriodMs)
+        return false;
+    m_bFlushed = true;
+    m_lastFlush = now;
+    m_flushedLook = look;
+    return true;
+}
 
 static std::unique_ptr<CRepaintFallback>& instance()
 {
@@ -64,7 +79,7 @@ void CRepaintFallback::timerCallback()
             watch = std::make_unique<Watch>(*peer);
             continue;
         }
-        if (watch->isSilent(now))
+        if (watch->schedule.shouldFlush(watch->look(), now))
             peer->performAnyPendingRepaintsNow();
     }
 }
