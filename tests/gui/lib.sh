@@ -133,7 +133,8 @@ key_to() {
     has_focus "$id" && break
     sleep 0.1
   done
-  xdotool key --clearmodifiers "$@"
+  # No keys: only the focus (a caller that then holds a chord of its own).
+  [ $# -eq 0 ] || xdotool key --clearmodifiers "$@"
 }
 
 # answer_box NAME KEY: waits for the box and answers it with the key, again
