@@ -579,10 +579,9 @@ save_library() {
   fi
   step "save dialog $dlg"
   if [ "$PART" = wine ]; then
-    # The system's dialog takes the path in its name box, which has the
-    # focus once the dialog has.
-    wait_until 60 "the save dialog did not get the focus" has_focus "$dlg"
-    xdotool type --delay 30 "Z:$(echo "$T/save/e2e.ksqx" | tr / '\\')"
+    # The system's dialog takes the path in its name box once it takes keys
+    # (the X focus tells nothing under Wine).
+    type_into_dialog "$dlg" "Z:$(echo "$T/save/e2e.ksqx" | tr / '\\')" 90
     xdotool key Return
   else
     # The framework's own file dialog: a full path in its name box moves it

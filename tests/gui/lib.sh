@@ -438,3 +438,22 @@ answer_box_id() {
   fail "window $id did not take the key $2"
 }
 
+# type_into_dialog ID TEXT [SECONDS]: types the text into Wine's system
+# file dialog's name box, which has the focus within the dialog from the
+# start, once the dialog takes keys: its caret blinks (the dialog's
+# picture comes back to one it showed before another; painting it up only
+# adds). Wine keeps the X focus
+# on the main window and hands the keys on itself, so the X focus tells
+# nothing here.
+type_into_dialog() {
+  local secs="${3:-20}" end seen="" last="" now
+  end=$(($(tenths_now) + secs * 10))
+  while :; do
+    now=$(import -window "$1" rgb:- 2>/dev/null | md5sum | cut -c1-32)
+    [ "$now" != "$last" ] && case "$seen" in *" $now "*) break ;; esac
+    seen="$seen $now " last=$now
+    [ "$(tenths_now)" -lt "$end" ] || fail "the file dialog's caret did not blink within ${secs}s"
+    sleep 0.1
+  done
+  xdotool type --delay 30 "$2"
+}

@@ -92,24 +92,6 @@ diff_pixels=$(compare -metric AE "$T/before.png" "$T/after.png" null: 2>&1 || tr
 ok "window repaints by itself"
 ok "library file from the command line opened"
 
-# type_into_dialog ID TEXT: types the text into the file dialog's name box,
-# which has the focus within the dialog from the start, once the dialog
-# takes keys: its caret blinks (the dialog's picture comes back to one it
-# showed before another; painting it up only adds). Wine keeps the X focus
-# on the main window and hands the keys on itself, so the X focus tells
-# nothing here.
-type_into_dialog() {
-  local end=$(($(tenths_now) + 200)) seen="" last="" now
-  while :; do
-    now=$(import -window "$1" rgb:- 2>/dev/null | md5sum | cut -c1-32)
-    [ "$now" != "$last" ] && case "$seen" in *" $now "*) break ;; esac
-    seen="$seen $now " last=$now
-    [ "$(tenths_now)" -lt "$end" ] || fail "the file dialog's caret did not blink within 20s"
-    sleep 0.1
-  done
-  xdotool type --delay 30 "$2"
-}
-
 # Save through the native dialog: a typed path and Return.
 saved="$T/saved.ksqx"
 chord_to "$win" s
