@@ -457,3 +457,19 @@ type_into_dialog() {
   done
   xdotool type --delay 30 "$2"
 }
+
+# wait_system_dialog SECONDS: the system's file dialog under Wine has no
+# title; it is the program's visible window of dialog size. Prints its id.
+wait_system_dialog() {
+  local id
+  for _ in $(seq 1 $(($1 * 5))); do
+    for id in $(xdotool search --onlyvisible --class "mendrelwin.exe" 2>/dev/null); do
+      eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
+      if [ "${WIDTH:-0}" -ge 400 ] && [ "${HEIGHT:-0}" -ge 300 ] && [ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]; then
+        echo "$id"; return 0
+      fi
+    done
+    sleep 0.2
+  done
+  fail "no file dialog within $1 s"
+}

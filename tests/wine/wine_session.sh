@@ -30,21 +30,6 @@ chord_to() {
   wait_until 20 "window $1 did not get the focus for Control+$2" has_focus "$1"
   xdotool keydown Control_L; sleep 0.3; xdotool key "$2"; sleep 0.3; xdotool keyup Control_L
 }
-# wait_dialog [SECONDS]: the native file dialog has no title; it is the
-# program's visible window of dialog size. Prints its id.
-wait_dialog() {
-  local secs="${1:-20}" i
-  for _ in $(seq 1 $((secs * 5))); do
-    for i in $(xdotool search --onlyvisible --class "mendrelwin.exe" 2>/dev/null); do
-      eval "$(xdotool getwindowgeometry --shell "$i" 2>/dev/null)"
-      if [ "${WIDTH:-0}" -ge 400 ] && [ "${HEIGHT:-0}" -ge 300 ] && [ -z "$(xdotool getwindowname "$i" 2>/dev/null)" ]; then
-        echo "$i"; return 0
-      fi
-    done
-    sleep 0.2
-  done
-  fail "no file dialog within ${secs}s"
-}
 
 start_display
 # lib.sh points HOME into the test's folder; Wine takes the user's folders from
@@ -95,7 +80,7 @@ ok "library file from the command line opened"
 # Save through the native dialog: a typed path and Return.
 saved="$T/saved.ksqx"
 chord_to "$win" s
-dlg=$(wait_dialog 30)
+dlg=$(wait_system_dialog 30)
 type_into_dialog "$dlg" "$(winpath "$saved")"
 xdotool key Return
 wait_id_gone "$dlg" 15
@@ -125,7 +110,7 @@ wait_question() {
 # question answered with Yes (the default button).
 save_over() {
   chord_to "$win" s
-  dlg=$(wait_dialog 30)
+  dlg=$(wait_system_dialog 30)
   type_into_dialog "$dlg" "$(winpath "$1")"
   xdotool key Return
   key_to "$(wait_question 20)" Return
